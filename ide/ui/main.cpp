@@ -1,0 +1,15 @@
+#include <QApplication>
+#include <QMainWindow>
+
+#include "platform/qt/qt_message_service.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  platform::QtMessageService messages;
+  platform::ScopedMessages scope(messages);
+  QMainWindow window;
+  window.setWindowTitle("VX930_IDE");
+  window.resize(1024, 720);
+  window.show();
+  return app.exec();
+}
