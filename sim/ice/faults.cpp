@@ -1,0 +1,135 @@
+#include "sim/ice/faults.h"
+
+#include <charconv>
+
+#include "sim/ice/engine_protocol.h"
+
+namespace sim::ice {
+
+namespace {
+
+struct KindName {
+  FaultKind kind;
+  std::string_view name;
+};
+
+constexpr KindName kKindNames[] = {
+    {FaultKind::NoReply, "none"},         {FaultKind::Late, "late"},
+    {FaultKind::BadChecksum, "badsum"},   {FaultKind::WrongCode, "wrongcode"},
+    {FaultKind::ShortReply, "short"},     {FaultKind::StrayByte, "stray"},
+    {FaultKind::Busy, "busy"},            {FaultKind::FailBlock, "failblock"},
+    {FaultKind::HangUp, "hangup"},
+};
+
+std::optional<uint32_t> ParseNumber(std::string_view s, int defaultBase) {
+  int base = defaultBase;
+  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+    s.remove_prefix(2);
+    base = 16;
+  }
+  if (s.empty()) return std::nullopt;
+  uint32_t value = 0;
+  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
+  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<FaultRule> Fail(std::string* error, std::string message) {
+  if (error) *error = std::move(message);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string_view FaultKindName(FaultKind kind) {
+  for (const auto& k : kKindNames) {
+    if (k.kind == kind) return k.name;
+  }
+  return "?";
+}
+
+std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* error) {
+  const size_t colon = spec.find(':');
+  if (colon == std::string_view::npos) return Fail(error, "expected SEL:KIND[:ARG]");
+  std::string_view sel = spec.substr(0, colon);
+  std::string_view rest = spec.substr(colon + 1);
+  std::string_view kindText = rest;
+  std::string_view argText;
+  if (const size_t c2 = rest.find(':'); c2 != std::string_view::npos) {
+    kindText = rest.substr(0, c2);
+    argText = rest.substr(c2 + 1);
+    if (argText.empty()) return Fail(error, "empty argument");
+  }
+
+  FaultRule rule;
+  if (const size_t at = sel.find('@'); at != std::string_view::npos) {
+    auto n = ParseNumber(sel.substr(at + 1), 10);
+    if (!n || *n == 0) return Fail(error, "bad frame number after '@'");
+    rule.first = *n;
+    rule.count = 1;
+    sel = sel.substr(0, at);
+  }
+  if (sel != "*") {
+    auto code = ParseNumber(sel, 16);
+    if (!code || *code > 0xFF) return Fail(error, "bad command code '" + std::string(sel) + "'");
+    if (!IsKnownCommand(static_cast<uint8_t>(*code))) {
+      return Fail(error, "unknown command code '" + std::string(sel) + "'");
+    }
+    rule.command = static_cast<uint8_t>(*code);
+  }
+
+  bool found = false;
+  for (const auto& k : kKindNames) {
+    if (k.name == kindText) {
+      rule.kind = k.kind;
+      found = true;
+    }
+  }
+  if (!found) return Fail(error, "unknown fault kind '" + std::string(kindText) + "'");
+
+  if (!argText.empty()) {
+    auto arg = ParseNumber(argText, 10);
+    if (!arg) return Fail(error, "bad argument '" + std::string(argText) + "'");
+    rule.arg = *arg;
+  }
+  switch (rule.kind) {
+    case FaultKind::Late:
+      if (!rule.arg) return Fail(error, "late needs a delay in ms");
+      break;
+    case FaultKind::Busy:
+      rule.count = rule.arg.value_or(0);
+      break;
+    case FaultKind::WrongCode:
+    case FaultKind::StrayByte:
+    case FaultKind::FailBlock:
+      if (rule.arg && *rule.arg > 0xFF) return Fail(error, "argument must be a byte");
+      break;
+    default:
+      break;
+  }
+  return rule;
+}
+
+void FaultSet::Add(FaultRule rule) {
+  // These two act on one command only, so they count only its frames.
+  if (rule.kind == FaultKind::Busy) rule.command = icBusyCheck;
+  if (rule.kind == FaultKind::FailBlock) rule.command = icTxROM;
+  if (rule.first == 0) rule.first = 1;
+  rules_.push_back(Entry{rule, 0});
+}
+
+void FaultSet::Clear() { rules_.clear(); }
+
+std::vector<FaultRule> FaultSet::Match(uint8_t command) {
+  std::vector<FaultRule> hits;
+  for (auto& e : rules_) {
+    if (e.rule.command && *e.rule.command != command) continue;
+    if (e.seen < UINT32_MAX) ++e.seen;
+    if (e.seen < e.rule.first) continue;
+    if (e.rule.count != 0 && e.seen - e.rule.first >= e.rule.count) continue;
+    hits.push_back(e.rule);
+  }
+  return hits;
+}
+
+}  // namespace sim::ice

@@ -1,0 +1,137 @@
+#include "sim/ice/pty_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/clock.h"
+
+namespace sim::ice {
+
+namespace {
+
+constexpr int kIdleMs = 50;
+
+std::string SysError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+}  // namespace
+
+PtyServer::PtyServer(Board& board) : board_(board) {}
+
+PtyServer::~PtyServer() { Close(); }
+
+void PtyServer::Close() {
+  if (master_ >= 0) ::close(master_);
+  master_ = -1;
+}
+
+bool PtyServer::Open(std::string* error) {
+  Close();
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master_ < 0) {
+    if (error) *error = SysError("posix_openpt");
+    return false;
+  }
+  char name[128];
+  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+    if (error) *error = SysError("pseudo-terminal set-up");
+    Close();
+    return false;
+  }
+  slavePath_ = name;
+
+  const int slave = ::open(name, O_RDWR | O_NOCTTY);
+  if (slave < 0) {
+    if (error) *error = SysError("open slave");
+    Close();
+    return false;
+  }
+  termios tio{};
+  bool ok = ::tcgetattr(slave, &tio) == 0;
+  if (ok) {
+    ::cfmakeraw(&tio);
+    ::cfsetispeed(&tio, B57600);
+    ::cfsetospeed(&tio, B57600);
+    ok = ::tcsetattr(slave, TCSANOW, &tio) == 0;
+  }
+  if (!ok && error) *error = SysError("raw mode");
+  ::close(slave);
+  if (!ok) {
+    Close();
+    return false;
+  }
+  const int flags = ::fcntl(master_, F_GETFL);
+  if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+    if (error) *error = SysError("fcntl");
+    Close();
+    return false;
+  }
+  return true;
+}
+
+PtyServer::End PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
+  if (master_ < 0) {
+    if (error) *error = "not open";
+    return End::Failed;
+  }
+  uint8_t buf[4096];
+  while (!stop.load()) {
+    if (outSent_ == out_.size()) {
+      out_.assign(buf, buf + board_.HostRead(buf, sizeof buf));
+      outSent_ = 0;
+    }
+    if (board_.HungUp()) {
+      Close();
+      return End::HungUp;
+    }
+
+    bool hostGone = false;
+    while (outSent_ < out_.size()) {
+      const ssize_t n = ::write(master_, out_.data() + outSent_, out_.size() - outSent_);
+      if (n > 0) {
+        outSent_ += static_cast<size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else {
+        if (n < 0 && errno != EAGAIN) hostGone = true;
+        break;
+      }
+    }
+    if (hostGone) outSent_ = out_.size();  // nobody to hear it
+
+    int timeout = kIdleMs;
+    if (auto ms = board_.MsUntilOutput()) timeout = static_cast<int>(std::min<uint32_t>(*ms, kIdleMs));
+    if (outSent_ < out_.size()) timeout = std::min(timeout, 1);
+    pollfd p{master_, POLLIN, 0};
+    const int r = ::poll(&p, 1, timeout);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      if (error) *error = SysError("poll");
+      return End::Failed;
+    }
+    if (r == 0) continue;
+    if (p.revents & POLLIN) {
+      const ssize_t n = ::read(master_, buf, sizeof buf);
+      if (n > 0) {
+        board_.HostWrite(buf, static_cast<size_t>(n));
+        continue;
+      }
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+      hostGone = true;  // EIO: the last slave descriptor was closed
+    }
+    if (hostGone || (p.revents & (POLLHUP | POLLERR))) {
+      // No host on the slave: wait for one without spinning.
+      outSent_ = out_.size();
+      platform::CurrentClock().Sleep(kIdleMs);
+    }
+  }
+  return End::Stopped;
+}
+
+}  // namespace sim::ice
