@@ -481,9 +481,13 @@ int Core8051::Step() {
       case 0xB3:  // CPL C
         SetCarry(!Carry());
         break;
-      case 0xC0:  // PUSH direct
-        Push(ReadDirect(Fetch()));
+      case 0xC0: {  // PUSH direct: increment SP, then read the operand
+        const uint8_t address = Fetch();
+        uint8_t& sp = Sfr(sfr::kSP);
+        ++sp;
+        m_.iram[sp] = ReadDirect(address);
         break;
+      }
       case 0xC2:  // CLR bit
         WriteBit(Fetch(), false);
         break;
