@@ -14,7 +14,7 @@
 #include "ide/image/hex_decoder.h"
 #include "ide/image/omf_decoder.h"
 #include "ide/image/sfr_table.h"
-#include "ide/ui/breakpoint_rec.h"
+#include "ide/link/break_point.h"
 #include "ide/ui/ice_commands.h"
 #include "ide/ui/link_opener.h"
 

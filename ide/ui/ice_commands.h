@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "ide/ui/breakpoint_rec.h"
+#include "ide/link/break_point.h"
 
 namespace vx930 {
 

@@ -5,7 +5,7 @@
 
 namespace vx930 {
 
-class BreakPointView : public ChildWindow {
+class BreakPointView : public virtual ChildWindow {
 public:
   // Reloads the list from the breakpoint table.
   virtual void RefreshList() = 0;

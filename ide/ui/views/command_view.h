@@ -6,6 +6,6 @@
 
 namespace vx930 {
 
-class CommandView : public ChildWindow {};
+class CommandView : public virtual ChildWindow {};
 
 }  // namespace vx930

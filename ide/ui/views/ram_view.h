@@ -23,7 +23,7 @@ struct RamViewCallbacks {
   std::function<void()> edited;
 };
 
-class RamView : public ChildWindow {
+class RamView : public virtual ChildWindow {
 public:
   // Binds the view to the creator's image (kept by the creator) and builds the text.
   virtual void AttachImage(uint8_t* image, int size) = 0;

@@ -5,7 +5,7 @@
 
 namespace vx930 {
 
-class SfrView : public ChildWindow {
+class SfrView : public virtual ChildWindow {
 public:
   // Redraws every SFR value with its changed mark, then the registers.
   virtual void RefreshValues() = 0;

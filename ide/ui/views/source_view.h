@@ -17,7 +17,7 @@ class CDecodeHex;
 struct OmfModule;
 struct OmfSymbol;
 
-class SourceView : public ChildWindow {
+class SourceView : public virtual ChildWindow {
 public:
   // 0: listing mode (HEX program); 1: OMF mode. Mode 1 sets LinesShown to 1,
   // mode 0 to 0.

@@ -8,7 +8,7 @@ namespace vx930 {
 struct OmfModule;
 struct OmfSymbol;
 
-class WatchView : public ChildWindow {
+class WatchView : public virtual ChildWindow {
 public:
   // The procedure list: every procedure of every module; null empties it.
   virtual void FillProcList(const OmfModule* modules) = 0;
