@@ -38,7 +38,9 @@ protected:
     EXPECT_EQ(controls_.state, "stopped");
     EXPECT_EQ(state_.SrcStepInto, 0);
     EXPECT_EQ(state_.SrcStepOver, 0);
-    if (refreshed) EXPECT_EQ(source_->pc, pc);
+    if (refreshed) {
+      EXPECT_EQ(source_->pc, pc);
+    }
   }
   void ExpectUserBreakPointsBack() {
     EXPECT_EQ(state_.BrkParked, 0);
