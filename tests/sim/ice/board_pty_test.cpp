@@ -1,0 +1,211 @@
+// vx930-boardsim as a child process on a pseudo-terminal.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sim/ice/engine_protocol.h"
+#include "tests/sim/ice/board_test_util.h"
+
+extern char** environ;
+
+namespace sim::ice {
+namespace {
+
+using test::Bytes;
+using test::Frame;
+using Steady = std::chrono::steady_clock;
+
+const char* const kBoardSim = VX_BINARY_DIR "/sim/ice/vx930-boardsim";
+
+class BoardSim {
+public:
+  explicit BoardSim(std::vector<std::string> args) {
+    int out[2];
+    if (::pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    args.insert(args.begin(), kBoardSim);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, kBoardSim, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    stdout_ = out[0];
+  }
+  ~BoardSim() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (stdout_ >= 0) ::close(stdout_);
+  }
+
+  // The first line the child prints, within 5 s.
+  std::string ReadLine() {
+    std::string line;
+    const auto deadline = Steady::now() + std::chrono::seconds(5);
+    while (Steady::now() < deadline) {
+      pollfd p{stdout_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      char c;
+      if (::read(stdout_, &c, 1) != 1) break;
+      if (c == '\n') return line;
+      line += c;
+    }
+    return line;
+  }
+
+  // The exit status within `ms`, or -1 when the child still runs.
+  int WaitExit(int ms) {
+    const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
+    while (Steady::now() < deadline) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      ::usleep(10000);
+    }
+    return -1;
+  }
+
+  pid_t pid() const { return pid_; }
+
+private:
+  pid_t pid_ = -1;
+  int stdout_ = -1;
+};
+
+int OpenRaw(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+  if (fd < 0) return -1;
+  termios tio{};
+  ::tcgetattr(fd, &tio);
+  ::cfmakeraw(&tio);
+  ::tcsetattr(fd, TCSANOW, &tio);
+  return fd;
+}
+
+// Reads until `n` bytes came or `ms` passed; fewer on time-out or hang-up.
+Bytes ReadFor(int fd, size_t n, int ms) {
+  Bytes got;
+  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
+  while (got.size() < n && Steady::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    uint8_t buf[512];
+    const ssize_t r = ::read(fd, buf, std::min(sizeof buf, n - got.size()));
+    if (r <= 0) break;
+    got.insert(got.end(), buf, buf + r);
+  }
+  return got;
+}
+
+Bytes Exchange(int fd, const Bytes& frame, size_t replyLength) {
+  EXPECT_EQ(::write(fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
+  return ReadFor(fd, replyLength, 2000);
+}
+
+TEST(BoardPty, ServesTheBoardOnThePrintedPathUntilTerminated) {
+  BoardSim sim({});
+  ASSERT_GT(sim.pid(), 0);
+  const std::string path = sim.ReadLine();
+  ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+
+  // The line is raw before the host sets anything.
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(fd, 0);
+  termios tio{};
+  ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(tio.c_iflag & (ICRNL | IXON | ISTRIP | INLCR | IGNCR), 0u);
+  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  ::close(fd);
+
+  fd = OpenRaw(path);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(Exchange(fd, {0x00, 0x00, 0x00, 0x05, 0xFB}, 5), (Bytes{0x00, 0x00, 0x00, 0x05, 0xFB}));
+
+  // Every byte value crosses unchanged both ways: write four blocks, read them back.
+  for (int b = 0; b < 4; ++b) {
+    Bytes block(64);
+    for (int i = 0; i < 64; ++i) block[i] = static_cast<uint8_t>(b * 64 + i);
+    ASSERT_EQ(Exchange(fd, Frame(icTxROM, 0x00, static_cast<uint8_t>(b * 64), block), 5).at(3), 0x01);
+    const Bytes reply = Exchange(fd, Frame(icRxROM, 0x00, static_cast<uint8_t>(b * 64)), 69);
+    ASSERT_EQ(reply.size(), 69u);
+    EXPECT_EQ(test::Payload(reply), block);
+  }
+
+  // The host closes the line and opens it again: the board still answers.
+  ::close(fd);
+  ::usleep(100000);
+  fd = OpenRaw(path);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(Exchange(fd, Frame(icRxVersion), 5), (Bytes{0x00, 0x02, 0x10, 0x38, 0xB6}));
+
+  // A free run goes on while polled, and stops.
+  EXPECT_EQ(Exchange(fd, Frame(icRun), 5).at(3), icRun);
+  EXPECT_EQ(Exchange(fd, Frame(icBusyCheck), 5).at(3), stBusy);
+  EXPECT_EQ(Exchange(fd, Frame(icStop), 5).at(3), icStop);
+  EXPECT_EQ(Exchange(fd, Frame(icBusyCheck), 5).at(3), stReady);
+  ::close(fd);
+
+  ::kill(sim.pid(), SIGTERM);
+  EXPECT_EQ(sim.WaitExit(2000), 0);
+}
+
+TEST(BoardPty, FaultsFromTheCommandLineAndTheLogFile) {
+  char logPath[] = "/tmp/boardsim-log-XXXXXX";
+  const int logFd = ::mkstemp(logPath);
+  ASSERT_GE(logFd, 0);
+  ::close(logFd);
+  BoardSim sim({"--fault", "05@2:badsum", "--fault", "38:hangup", "--log", logPath});
+  const std::string path = sim.ReadLine();
+  const int fd = OpenRaw(path);
+  ASSERT_GE(fd, 0);
+
+  EXPECT_TRUE(test::ReplyChecksumOk(Exchange(fd, Frame(icReset), 5)));
+  const Bytes spoiled = Exchange(fd, Frame(icReset), 5);
+  ASSERT_EQ(spoiled.size(), 5u);
+  EXPECT_FALSE(test::ReplyChecksumOk(spoiled));
+
+  // The hang-up: no reply, the line goes dead and the simulator ends.
+  EXPECT_TRUE(Exchange(fd, Frame(icRxVersion), 5).empty());
+  EXPECT_EQ(sim.WaitExit(2000), 0);
+  uint8_t b;
+  EXPECT_LE(::read(fd, &b, 1), 0);
+  ::close(fd);
+
+  std::ifstream in(logPath);
+  std::stringstream text;
+  text << in.rdbuf();
+  ::unlink(logPath);
+  EXPECT_NE(text.str().find("host>  00 00 00 05 FB  icReset"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("fault:badsum"), std::string::npos);
+  EXPECT_NE(text.str().find("icRxVersion  fault:hangup"), std::string::npos);
+}
+
+TEST(BoardPty, RefusesABadFaultSpec) {
+  BoardSim sim({"--fault", "05:nonsense"});
+  EXPECT_EQ(sim.WaitExit(2000), 2);
+}
+
+}  // namespace
+}  // namespace sim::ice
