@@ -27,6 +27,8 @@ bool TTxROM::BlockIsBlank(uint32_t address) const {
 
 void TTxROM::Execute() {
   Address = 0;
+  Success = false;
+  finished_ = false;
   uint32_t lastGood = 0;
   int good = 0;
   int errors = 0;

@@ -1,0 +1,182 @@
+// The IDE's serial port object: numbers, open and close, read time-outs.
+#include "ide/link/com_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/messages.h"
+#include "tests/ide/link/fake_wire.h"
+
+namespace vx930 {
+namespace {
+
+using testing::FakeWire;
+using ::testing::ElementsAre;
+
+class ComPortTest : public ::testing::Test {
+protected:
+  FakeWire wire;
+  platform::ScopedClock clock{wire};
+  platform::RecordingMessages messages;
+  platform::ScopedMessages scope{messages};
+};
+
+TEST_F(ComPortTest, NumbersOutsideOneToFiveAreRefusedSilently) {
+  for (int n : {0, 6, -1}) {
+    SCOPED_TRACE(n);
+    COM_Port port(n, wire.Opener());
+    EXPECT_FALSE(port.OpenPort());
+    EXPECT_FALSE(port.IsOpen());
+  }
+  EXPECT_EQ(wire.Opens(), 0);
+  EXPECT_TRUE(messages.Shown().empty());
+}
+
+TEST_F(ComPortTest, AFailedOpenShowsItsBoxAndLeavesNothingToClose) {
+  {
+    COM_Port port(2, [](int) { return nullptr; });
+    EXPECT_FALSE(port.OpenPort());
+    EXPECT_FALSE(port.IsOpen());
+    ASSERT_EQ(messages.Shown().size(), 1u);
+    EXPECT_EQ(messages.Shown()[0].text, "Open ComPort Error!!");
+    EXPECT_EQ(messages.Shown()[0].caption, "");  // a plain box without caption
+    uint8_t b = 0;
+    uint32_t n = 7;
+    EXPECT_FALSE(port.WritePort(&b, 1, n));
+    EXPECT_EQ(n, 0u);
+    EXPECT_FALSE(port.ReadPort(&b, 1, n));
+  }
+  // The destructor had nothing to purge, close or report.
+  EXPECT_EQ(messages.Shown().size(), 1u);
+  EXPECT_TRUE(wire.Events().empty());
+}
+
+TEST_F(ComPortTest, OpeningAnOpenPortClosesTheOldLinkFirst) {
+  COM_Port port(3, wire.Opener());
+  ASSERT_TRUE(port.OpenPort());
+  EXPECT_EQ(port.GetPortNo(), 3);
+  ASSERT_TRUE(port.OpenPort());
+  EXPECT_EQ(wire.Opens(), 2);
+  EXPECT_THAT(wire.Events(), ElementsAre("purge tx", "purge rx", "close"));
+  EXPECT_TRUE(port.IsOpen());
+}
+
+TEST_F(ComPortTest, DestructionPurgesAndClosesAndReportsAFailedClose) {
+  {
+    COM_Port port(1, wire.Opener());
+    ASSERT_TRUE(port.OpenPort());
+    wire.FailClose(true);
+  }
+  EXPECT_THAT(wire.Events(), ElementsAre("purge tx", "purge rx", "close"));
+  ASSERT_EQ(messages.Shown().size(), 1u);
+  EXPECT_EQ(messages.Shown()[0].text, "Close CommPort Failed");
+  EXPECT_EQ(messages.Shown()[0].caption, "VX930_IDE");
+}
+
+TEST_F(ComPortTest, AReadEndsAfterOneHundredMillisecondsPlusOnePerByte) {
+  COM_Port port(1, wire.Opener());
+  ASSERT_TRUE(port.OpenPort());
+  uint8_t buf[69];
+  for (uint32_t n : {5u, 69u}) {
+    SCOPED_TRACE(n);
+    const uint32_t start = wire.Tick();
+    uint32_t received = 99;
+    EXPECT_TRUE(port.ReadPort(buf, n, received));  // a time-out is no failure
+    EXPECT_EQ(received, 0u);
+    EXPECT_EQ(wire.Tick() - start, 100 + n);
+  }
+  // Bytes that are there end the read at once.
+  wire.Inject({1, 2, 3, 4, 5});
+  const uint32_t start = wire.Tick();
+  uint32_t received = 0;
+  EXPECT_TRUE(port.ReadPort(buf, 5, received));
+  EXPECT_EQ(received, 5u);
+  EXPECT_EQ(wire.Tick(), start);
+}
+
+TEST_F(ComPortTest, WriteAndReadFailWhenTheLinkFails) {
+  COM_Port port(1, wire.Opener());
+  ASSERT_TRUE(port.OpenPort());
+  wire.HangUp();
+  uint8_t b[5] = {};
+  uint32_t n = 0;
+  EXPECT_FALSE(port.WritePort(b, 5, n));
+  EXPECT_FALSE(port.ReadPort(b, 5, n));
+}
+
+// The real serial port behind COMn, on a pseudo-terminal named by the environment.
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(ComPortSerial, ComNOpensTheDeviceItsEnvironmentVariableNames) {
+  platform::RecordingMessages messages;
+  platform::ScopedMessages scope(messages);
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  ScopedEnv env("COM4", ::ptsname(master));
+
+  COM_Port port(4);
+  ASSERT_TRUE(port.OpenPort());
+  const uint8_t reset[5] = {0x00, 0x00, 0x00, 0x05, 0xFB};
+  uint32_t written = 0;
+  ASSERT_TRUE(port.WritePort(reset, 5, written));
+  EXPECT_EQ(written, 5u);
+  uint8_t got[5] = {};
+  size_t have = 0;
+  for (int i = 0; i < 40 && have < 5; ++i) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0) {
+      const ssize_t r = ::read(master, got + have, 5 - have);
+      if (r > 0) have += static_cast<size_t>(r);
+    }
+  }
+  ASSERT_EQ(have, 5u);
+  EXPECT_EQ(std::memcmp(got, reset, 5), 0);
+
+  const uint8_t reply[5] = {0x00, 0x00, 0x00, 0x05, 0xFB};
+  ASSERT_EQ(::write(master, reply, 5), 5);
+  uint8_t in[5] = {};
+  uint32_t received = 0;
+  ASSERT_TRUE(port.ReadPort(in, 5, received));
+  EXPECT_EQ(received, 5u);
+  ::close(master);
+  EXPECT_TRUE(messages.Shown().empty());
+}
+
+TEST(ComPortSerial, AMissingDeviceFailsTheOpenWithItsBox) {
+  platform::RecordingMessages messages;
+  platform::ScopedMessages scope(messages);
+  ScopedEnv env("COM5", "/dev/no-such-serial-device");
+  COM_Port port(5);
+  EXPECT_FALSE(port.OpenPort());
+  EXPECT_EQ(messages.LastText(), "Open ComPort Error!!");
+}
+
+}  // namespace
+}  // namespace vx930
