@@ -64,7 +64,8 @@ public:
   // listing. True when the file was read to its end or to an end record
   // without a format error. A file that cannot be opened returns false with
   // the image cleared, no symbols and the listing untouched; on every other
-  // path the tail steps run whatever the result. Full decoders only.
+  // path the tail steps run whatever the result. A line decoder returns
+  // false and touches nothing.
   bool LoadHexFile(const std::string& path);
 
   // The ".SYM" file beside a HEX file: the extension of the file name (from

@@ -105,9 +105,9 @@ bool CDecodeHex::ReadHexRecords(std::span<const uint8_t> text) {
 }
 
 bool CDecodeHex::LoadHexFile(const std::string& path) {
+  if (!image_ || !listing_) return false;  // a line decoder reads no files
   ClearSymbols();
   ClearImage();
-  if (!image_ || !listing_) return false;
   std::vector<uint8_t> text;
   if (!ReadFileBytes(path, text)) return false;
 
