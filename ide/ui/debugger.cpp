@@ -576,7 +576,7 @@ bool Debugger::OpenOmfFile(const std::string& fileName) {
 }
 
 void Debugger::AttachOmfToSource() {
-  fmSrcForm->AttachOmf(s_.OmfModules, s_.FileDir, s_.OmfImage);
+  fmSrcForm->AttachOmf(s_.OmfModules, s_.FileDir, s_.OmfDecoder ? s_.OmfDecoder->GetImage() : nullptr);
   fmSrcForm->SetPublics(s_.OmfPublics);
 }
 

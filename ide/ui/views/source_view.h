@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ide/image/code_image.h"
 #include "ide/ui/views/child_window.h"
 
 namespace vx930 {
@@ -34,7 +35,7 @@ public:
   // Modules and code image of an OMF program (the image for disassembly
   // pages); sourceDir ends with '/'. Detach drops every pointer into them.
   virtual void AttachOmf(const OmfModule* modules, const std::string& sourceDir,
-                         const uint8_t* image) = 0;
+                         const CodeImage* image) = 0;
   virtual void DetachOmf() = 0;
   virtual void SetPublics(const OmfSymbol* publics) = 0;
   virtual void ClearPublics() = 0;
