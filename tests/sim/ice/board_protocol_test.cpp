@@ -1,6 +1,7 @@
 // The board's side of the wire: request frames in, exact replies out.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "platform/clock.h"
@@ -224,6 +225,30 @@ TEST(BoardFrames, AnIncompleteFrameIsDroppedAfterTheByteGap) {
   EXPECT_EQ(log[1].bytes, Bytes{0x00});
   EXPECT_EQ(log[1].note, "incomplete frame dropped");
   EXPECT_EQ(log[2].bytes, Frame(icReset));
+}
+
+// Noise of every length and value, including frames that claim up to 255
+// payload bytes, never upsets the board: after a pause it answers again.
+TEST(BoardFrames, RandomNoiseThenAPauseLeavesTheBoardAnswering) {
+  platform::VirtualClock clock;
+  platform::ScopedClock scoped(clock);
+  std::mt19937 rng(930);
+  Board board;
+  for (int round = 0; round < 300; ++round) {
+    Bytes noise(rng() % 300);
+    for (auto& b : noise) b = static_cast<uint8_t>(rng());
+    if (round % 3 == 0 && noise.size() > 4) noise[3] = static_cast<uint8_t>(rng() % 0x40);  // known codes, mostly
+    size_t at = 0;
+    while (at < noise.size()) {
+      const size_t n = std::min<size_t>(noise.size() - at, 1 + rng() % 40);
+      board.HostWrite(noise.data() + at, n);
+      at += n;
+      clock.Advance(rng() % 3);
+    }
+    board.HostReadAll();
+    clock.Advance(51);
+    ASSERT_EQ(Exchange(board, Frame(icRxVersion)), (Bytes{0x00, 0x02, 0x10, 0x38, 0xB6})) << "round " << round;
+  }
 }
 
 TEST(BoardMemory, BlocksWrittenAreReadBackThroughTheirTwoPhaseReads) {
