@@ -235,7 +235,7 @@ void Engine::Queue(std::vector<uint8_t> reply, const Effects& fx, uint32_t now) 
   }
   uint32_t due = now;
   if (fx.late) {
-    due = now + *fx.late->arg;
+    due = now + fx.late->arg.value_or(0);
     kinds.push_back(FaultKind::Late);
   }
   if (fx.busy) kinds.push_back(FaultKind::Busy);
