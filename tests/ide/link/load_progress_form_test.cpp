@@ -18,6 +18,7 @@
 
 #include "platform/messages.h"
 #include "tests/ide/link/fake_wire.h"
+#include "tests/ide/link/test_app.h"
 
 namespace vx930 {
 namespace {
@@ -27,14 +28,6 @@ using testing::Bytes;
 using testing::FakeWire;
 using testing::GoodBoard;
 using testing::ShortReply;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_link";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
 
 // Real-time wait for something the worker thread does.
 template <typename F>
@@ -46,7 +39,7 @@ bool WaitFor(F done, int ms = 5000) {
 class LoadProgressFormTest : public ::testing::Test {
 protected:
   LoadProgressFormTest() {
-    App();
+    testing::TestApp();
     image->fill(0xFF);
     wire.SetResponder([this](const Bytes& rq) {
       if (rq[3] == icTxROM) {

@@ -1,0 +1,41 @@
+#include "tests/ide/link/board_link.h"
+
+#include <algorithm>
+
+#include "platform/clock.h"
+
+namespace vx930::testing {
+
+bool BoardLink::Write(const uint8_t* data, std::size_t n, std::size_t& written) {
+  written = 0;
+  if (!board_.HostWrite(data, n)) return false;
+  written = n;
+  return true;
+}
+
+bool BoardLink::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size_t& received) {
+  received = 0;
+  platform::Clock& clock = platform::CurrentClock();
+  const uint32_t start = clock.Tick();
+  for (;;) {
+    const std::size_t got = board_.HostRead(data + received, n - received);
+    received += got;
+    if (received == n) return true;
+    if (board_.HungUp()) return false;
+    const uint32_t elapsed = clock.Tick() - start;
+    if (elapsed >= timeoutMs) return true;
+    // Sleep until the next reply is due, or to the end of the read.
+    uint32_t wait = timeoutMs - elapsed;
+    if (const auto due = board_.MsUntilOutput(); due && *due > 0) wait = std::min(wait, *due);
+    else if (due && got > 0) continue;  // more may be readable at once
+    clock.Sleep(std::max<uint32_t>(wait, 1));
+  }
+}
+
+void BoardLink::PurgeRx() { board_.HostReadAll(); }
+
+COM_Port::LinkOpener BoardLink::Opener(sim::ice::Board& board) {
+  return [&board](int) { return std::make_unique<BoardLink>(board); };
+}
+
+}  // namespace vx930::testing
