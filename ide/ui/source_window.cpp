@@ -58,10 +58,7 @@ void TfmSrcForm::SetCaption(const std::string& caption) { setWindowTitle(QString
 void TfmSrcForm::ShowListing() {
   currentModule_ = nullptr;
   pcLine_ = 0;
-  QStringList text;
-  if (hex_ && hex_->Listing())
-    for (const std::string& line : *hex_->Listing()) text << QString::fromStdString(line);
-  editor_->setPlainText(text.join('\n'));
+  editor_->setPlainText(hex_ && hex_->Listing() ? QString::fromStdString(hex_->Listing()->Text()) : QString());
   Repaint();
 }
 
