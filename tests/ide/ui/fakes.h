@@ -76,7 +76,7 @@ public:
   void SetCaption(const std::string& c) override { caption = c; }
   void SetDecoder(const CDecodeHex* d) override { decoder = d; }
   void ShowListing() override { ++listings; }
-  void AttachOmf(const OmfModule* modules, const std::string& dir, const uint8_t* img) override {
+  void AttachOmf(const OmfModule* modules, const std::string& dir, const CodeImage* img) override {
     omf.SetModules(modules);
     sourceDir = dir;
     image = img;
@@ -112,7 +112,7 @@ public:
   std::string caption;
   std::string sourceDir;
   const CDecodeHex* decoder = nullptr;
-  const uint8_t* image = nullptr;
+  const CodeImage* image = nullptr;
   const OmfSymbol* publics = nullptr;
   int listings = 0;
   uint32_t pc = 0xFFFFFFFF;
