@@ -195,10 +195,11 @@ std::string CDecodeHex::DisasmLine(int32_t address) const {
 
 void CDecodeHex::BuildListing() {
   if (!listing_) return;
-  std::vector<std::string>& listing = *listing_;
+  StringList& listing = *listing_;
   listing.clear();
   lineMap_.clear();
-  listing.reserve(kCodeSize + labels_.size());
+  // An erased image has 65536 lines of 31 characters; longer lines are rarer.
+  listing.reserve(kCodeSize + labels_.size(), kCodeSize * 40);
   lineMap_.reserve(kCodeSize + labels_.size());
   const CodeImage& code = Code();
   std::string text;
@@ -211,7 +212,9 @@ void CDecodeHex::BuildListing() {
       continue;
     }
     if (const std::string* label = FirstAt(labels_, a)) {
-      listing.push_back(*label + ":");
+      text.assign(*label);
+      text.push_back(':');
+      listing.push_back(text);
       lineMap_.push_back(-1);
     }
     const int32_t length = OpcodeTable[code[static_cast<std::size_t>(a)]].length;

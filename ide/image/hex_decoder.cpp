@@ -24,7 +24,7 @@ CDecodeHex::CDecodeHex(CodeImage* image) : image_(image) {
   try {
     addrLineTable_.assign(kCodeSize, 0);
     startMap_.assign(kCodeSize, 1);
-    listing_ = std::make_unique<std::vector<std::string>>();
+    listing_ = std::make_unique<StringList>();
   } catch (const std::bad_alloc&) {
     platform::ShowMessage("Allocate Memory Failed!! -- cHead[]");
     throw;

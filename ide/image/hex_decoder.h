@@ -25,6 +25,7 @@
 
 #include "ide/image/code_image.h"
 #include "ide/image/sfr_table.h"
+#include "ide/image/string_list.h"
 
 namespace vx930 {
 
@@ -128,8 +129,8 @@ public:
   int32_t AddressToLine(int32_t address) const;
 
   const CodeImage* Image() const { return image_; }
-  // Null in a line decoder.
-  const std::vector<std::string>* Listing() const { return listing_.get(); }
+  // The disassembly, one line per instruction or label; null in a line decoder.
+  const StringList* Listing() const { return listing_.get(); }
   // Line number (the index) to the address it shows, -1 for a label line.
   const std::vector<int32_t>& LineMap() const { return lineMap_; }
   const std::vector<int32_t>& AddrLineTable() const { return addrLineTable_; }
@@ -143,7 +144,7 @@ private:
   // The record loop of LoadHexFile over the file's bytes.
   bool ReadHexRecords(std::span<const uint8_t> text);
   // Appends the line for the instruction at a to out; bytes is how many of
-  // its bytes exist (fewer than its length means an overlap line).
+  // its bytes to show (fewer than its length makes an overlap line).
   void FormatInstruction(std::string& out, int32_t a, int32_t bytes) const;
   void FormatOperands(std::string& out, std::string_view pattern, int32_t length, int32_t a) const;
   void AppendDirAdd(std::string& out, uint8_t direct) const;
@@ -157,7 +158,7 @@ private:
   std::vector<int32_t> addrLineTable_;
   std::vector<uint8_t> startMap_;
   CodeImage* image_ = nullptr;
-  std::unique_ptr<std::vector<std::string>> listing_;
+  std::unique_ptr<StringList> listing_;
   symbolmap symbols_;
   symbolmap labels_;
 };

@@ -10,8 +10,6 @@ namespace vx930 {
 
 namespace {
 
-constexpr int32_t kTop = static_cast<int32_t>(kCodeSize);
-
 int HexDigit(uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "ide/image/hex_decoder.h"
@@ -42,16 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
 
-  auto image = std::make_unique<vx930::CodeImage>();
-  vx930::CDecodeHex decoder(image.get());
-  decoder.LoadHexFile(path);
+  // One decoder for every input: each load starts again from a cleared image.
+  static auto* image = new vx930::CodeImage;
+  static auto* decoder = new vx930::CDecodeHex(image);
+  decoder->LoadHexFile(path);
 
-  const auto& listing = *decoder.Listing();
-  if (decoder.GetLineCount() != listing.size()) std::abort();
+  const auto& listing = *decoder->Listing();
+  if (decoder->GetLineCount() != listing.size()) std::abort();
   for (int32_t a = 0; a < 0x10000; a += 0x101) {
-    const int32_t line = decoder.AddressToLine(a);
-    if (line < 0 || static_cast<uint32_t>(line) >= decoder.GetLineCount()) std::abort();
-    const int32_t shown = decoder.LineToAddress(line);
+    const int32_t line = decoder->AddressToLine(a);
+    if (line < 0 || static_cast<uint32_t>(line) >= decoder->GetLineCount()) std::abort();
+    const int32_t shown = decoder->LineToAddress(line);
     if (shown < 0 || shown > a || a - shown > 2) std::abort();
   }
   return 0;

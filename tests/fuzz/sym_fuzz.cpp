@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <algorithm>
 #include <string>
 
 #include "ide/image/hex_decoder.h"
@@ -48,17 +48,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
 
-  auto image = std::make_unique<vx930::CodeImage>();
-  vx930::CDecodeHex decoder(image.get());
-  std::copy(std::begin(kProgram), std::end(kProgram), image->begin());
-  decoder.MarkAllStarts();
-  decoder.LoadSymbolFile(hexPath);
+  // One decoder over the fixed program; each input starts from no symbols.
+  static auto* image = new vx930::CodeImage;
+  static auto* decoder = [] {
+    auto* d = new vx930::CDecodeHex(image);
+    std::copy(std::begin(kProgram), std::end(kProgram), image->begin());
+    d->MarkAllStarts();
+    return d;
+  }();
+  decoder->ClearSymbols();
+  decoder->LoadSymbolFile(hexPath);
 
-  for (const auto& [address, name] : decoder.Symbols())
+  for (const auto& [address, name] : decoder->Symbols())
     if (address < 0 || address > 0xFFFF) std::abort();
-  for (const auto& [address, name] : decoder.Labels())
-    if (decoder.Labels().count(address) != 1) std::abort();
-  for (int32_t a = 0; a < static_cast<int32_t>(sizeof kProgram); a += decoder.GetInstLength(a))
-    if (decoder.DisasmLine(a).empty()) std::abort();
+  for (const auto& [address, name] : decoder->Labels())
+    if (decoder->Labels().count(address) != 1) std::abort();
+  for (int32_t a = 0; a < static_cast<int32_t>(sizeof kProgram); a += decoder->GetInstLength(a))
+    if (decoder->DisasmLine(a).empty()) std::abort();
   return 0;
 }

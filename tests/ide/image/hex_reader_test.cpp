@@ -154,7 +154,7 @@ TEST_F(HexReaderTest, ANonHexDataDigitStoresTheRecordAndFails) {
 
 TEST_F(HexReaderTest, AFileThatCannotBeOpenedLeavesTheListingAlone) {
   ASSERT_TRUE(Load(kThreeBytes));
-  const std::vector<std::string> before = *decoder_.Listing();
+  const StringList before = *decoder_.Listing();
   EXPECT_FALSE(decoder_.LoadHexFile(dir_.File("MISSING.HEX")));
   EXPECT_TRUE(ErasedOutside(0, 0));
   EXPECT_EQ(*decoder_.Listing(), before);

@@ -52,7 +52,7 @@ inline std::vector<uint8_t> SymBody(uint8_t width, std::initializer_list<SymReco
   std::vector<uint8_t> body{width};
   for (const SymRecord& r : records) {
     body.push_back(static_cast<uint8_t>(r.name.size()));
-    body.insert(body.end(), r.name.begin(), r.name.end());
+    for (char c : r.name) body.push_back(static_cast<uint8_t>(c));
     for (int k = 0; k < width; ++k) body.push_back(static_cast<uint8_t>(r.address >> (8 * k)));
   }
   return body;
@@ -67,7 +67,7 @@ inline std::vector<uint8_t> SymFile(std::initializer_list<std::vector<uint8_t>> 
     file.push_back(static_cast<uint8_t>(n >> 16));
     file.push_back(static_cast<uint8_t>(n >> 8));
     file.push_back(static_cast<uint8_t>(n));
-    file.insert(file.end(), body.begin(), body.end());
+    for (uint8_t b : body) file.push_back(b);
   }
   file.push_back(0xFF);
   return file;

@@ -41,7 +41,7 @@ TEST_P(SdccListingTest, EveryInstructionMatchesTheCompilersListing) {
   CDecodeHex decoder(image.get());
   ASSERT_TRUE(decoder.LoadHexFile(base + ".ihx"));
   EXPECT_TRUE(messages.Texts().empty());
-  const std::vector<std::string>& listing = *decoder.Listing();
+  const StringList& listing = *decoder.Listing();
 
   std::size_t checked = 0;
   for (const test::RstInstruction& in : rst.Instructions()) {
@@ -49,7 +49,7 @@ TEST_P(SdccListingTest, EveryInstructionMatchesTheCompilersListing) {
     for (std::size_t k = 0; k < in.bytes.size(); ++k)
       ASSERT_EQ((*image)[static_cast<std::size_t>(in.address) + k], in.bytes[k]) << "image byte " << k;
 
-    const std::string& line = listing[static_cast<std::size_t>(decoder.AddressToLine(in.address))];
+    const std::string line(listing[static_cast<std::size_t>(decoder.AddressToLine(in.address))]);
     SCOPED_TRACE("listing: " + line);
     ASSERT_EQ(line.substr(0, 8), Hex4(in.address) + "    ") << "the linear decoding is out of step here";
     ASSERT_GE(line.size(), 26u);

@@ -24,7 +24,7 @@ protected:
     return {map.begin(), map.end()};
   }
   std::string LineBefore(int32_t address) const {
-    return (*decoder_.Listing())[static_cast<std::size_t>(decoder_.AddressToLine(address) - 1)];
+    return std::string((*decoder_.Listing())[static_cast<std::size_t>(decoder_.AddressToLine(address) - 1)]);
   }
 
   platform::RecordingMessages messages_;
