@@ -124,7 +124,8 @@ TEST_F(ControlTest, ConditionalBranchesTakeOrFallThrough) {
       {{0x30, 0xE1, 0x05}, 0x02, false, 0x0203},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << std::hex << "op " << int{c.code[0]} << " A=" << int{c.acc});
+    SCOPED_TRACE(::testing::Message() << std::hex << "op " << int{c.code[0]} << " A="
+                                      << int{c.acc});
     SetSfr(sfr::kACC, c.acc);
     SetSfr(sfr::kPSW, c.carry ? kCY : 0);
     for (size_t i = 0; i < c.code.size(); ++i) mem_->code[0x0200 + i] = c.code[i];
