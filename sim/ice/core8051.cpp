@@ -106,7 +106,7 @@ void Core8051::WriteXdata(uint16_t address, uint8_t value) {
 }
 
 uint16_t Core8051::DPTR() const {
-  const uint8_t dpl = (Sfr(sfr::kDPS) & 0x01) ? sfr::kDPL1 : sfr::kDPL;
+  const uint8_t dpl = DplAddress();
   return static_cast<uint16_t>(Sfr(dpl + 1) << 8 | Sfr(dpl));
 }
 
