@@ -13,8 +13,14 @@ using Bytes = std::vector<uint8_t>;
 
 // [Len][P1][P2][Cmd][payload][Chk], Len taken from the payload.
 inline Bytes Frame(uint8_t cmd, uint8_t p1 = 0, uint8_t p2 = 0, const Bytes& payload = {}) {
-  Bytes f{static_cast<uint8_t>(payload.size()), p1, p2, cmd};
-  f.insert(f.end(), payload.begin(), payload.end());
+  Bytes f;
+  f.reserve(payload.size() + 5);
+  f.push_back(static_cast<uint8_t>(payload.size()));
+  f.push_back(p1);
+  f.push_back(p2);
+  f.push_back(cmd);
+  // Byte by byte: GCC 12 misreports a range insert after an initializer list as out of bounds.
+  for (uint8_t b : payload) f.push_back(b);
   f.push_back(FrameChecksum(f.data(), f.size()));
   return f;
 }
