@@ -4,7 +4,6 @@
 #include <cctype>
 #include <fstream>
 #include <functional>
-#include <regex>
 
 namespace vx930::test {
 
@@ -134,32 +133,103 @@ std::vector<std::string> SplitOperands(const std::string& text) {
   return out;
 }
 
+namespace {
+
+// Cursor over one line of a listing or map.
+struct Scan {
+  const std::string& s;
+  std::size_t pos = 0;
+  std::size_t Spaces() {
+    const std::size_t from = pos;
+    while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t')) ++pos;
+    return pos - from;
+  }
+  // Exactly n upper-case hex digits.
+  bool Hex(std::size_t n, int64_t& value) {
+    if (s.size() - pos < n) return false;
+    value = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const char c = s[pos + i];
+      if (!std::isdigit(static_cast<unsigned char>(c)) && !(c >= 'A' && c <= 'F')) return false;
+      value = value * 16 + (std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : c - 'A' + 10);
+    }
+    pos += n;
+    return true;
+  }
+  bool Digits() {
+    const std::size_t from = pos;
+    while (pos < s.size() && std::isdigit(static_cast<unsigned char>(s[pos]))) ++pos;
+    return pos > from;
+  }
+  std::string Rest() const { return s.substr(pos); }
+};
+
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '$'; }
+
+// "name:" or "name::", with nothing but a comment after it.
+bool LabelName(const std::string& source, std::string& name) {
+  std::size_t i = 0;
+  while (i < source.size() && IsNameChar(source[i])) ++i;
+  if (i == 0 || i >= source.size() || source[i] != ':') return false;
+  name = source.substr(0, i);
+  std::size_t j = i + 1;
+  if (j < source.size() && source[j] == ':') ++j;
+  const std::string rest = Trim(source.substr(j));
+  return rest.empty() || rest[0] == ';';
+}
+
+// "name = value"
+bool AssignedName(const std::string& source, std::string& name) {
+  std::size_t i = 0;
+  while (i < source.size() && IsNameChar(source[i])) ++i;
+  if (i == 0) return false;
+  std::size_t j = i;
+  while (j < source.size() && (source[j] == ' ' || source[j] == '\t')) ++j;
+  if (j >= source.size() || source[j] != '=') return false;
+  name = source.substr(0, i);
+  return true;
+}
+
+}  // namespace
+
 bool RstProgram::Load(const std::string& rstPath, const std::string& mapPath) {
   std::ifstream rst(rstPath);
   if (!rst) {
     error_ = "cannot read " + rstPath;
     return false;
   }
-  static const std::regex kInstruction(R"(^\s+([0-9A-F]{6}) ((?:[0-9A-F]{2} )+)\s*\[\s*\d+\]\s+\d+\s(.*)$)");
-  static const std::regex kValueLine(R"(^\s+([0-9A-F]{6})\s+\d+\s+(\S.*)$)");
-  static const std::regex kLabel(R"(^([A-Za-z_.$0-9][\w.$]*)::?\s*(;.*)?$)");
-  static const std::regex kAssign(R"(^([A-Za-z_.$][\w.$]*)\s*=)");
-
   std::string line;
   int scope = 0;
   int number = 0;
   while (std::getline(rst, line)) {
     ++number;
-    std::smatch m;
-    if (std::regex_match(line, m, kInstruction)) {
-      RstInstruction in;
-      in.address = static_cast<int32_t>(std::stol(m[1], nullptr, 16));
-      std::string bytes = m[2];
-      for (std::size_t i = 0; i + 1 < bytes.size(); i += 3)
-        in.bytes.push_back(static_cast<uint8_t>(std::stoi(bytes.substr(i, 2), nullptr, 16)));
-      std::string source = m[3];
+    Scan scan{line};
+    int64_t address = 0;
+    if (scan.Spaces() == 0 || !scan.Hex(6, address)) continue;
+    const std::size_t afterAddress = scan.pos;
+
+    // An instruction: address, bytes, [cycles], line number, source.
+    RstInstruction in;
+    while (scan.Spaces() == 1) {
+      int64_t byte = 0;
+      const std::size_t at = scan.pos;
+      if (!scan.Hex(2, byte)) {
+        scan.pos = at;
+        break;
+      }
+      in.bytes.push_back(static_cast<uint8_t>(byte));
+    }
+    scan.Spaces();
+    if (!in.bytes.empty() && scan.pos < line.size() && line[scan.pos] == '[') {
+      const std::size_t close = line.find(']', scan.pos);
+      if (close == std::string::npos) continue;
+      scan.pos = close + 1;
+      scan.Spaces();
+      if (!scan.Digits() || scan.Spaces() == 0) continue;
+      std::string source = scan.Rest();
       source = Trim(source.substr(0, source.find(';')));
       const auto space = source.find_first_of(" \t");
+      in.address = static_cast<int32_t>(address);
       in.mnemonic = Upper(source.substr(0, space));
       if (space != std::string::npos) in.operands = SplitOperands(source.substr(space));
       in.scope = scope;
@@ -167,20 +237,21 @@ bool RstProgram::Load(const std::string& rstPath, const std::string& mapPath) {
       instructions_.push_back(in);
       continue;
     }
-    if (!std::regex_match(line, m, kValueLine)) continue;
-    const int64_t value = std::stoll(m[1], nullptr, 16);
-    const std::string source = Trim(m[2]);
-    std::smatch s;
-    if (std::regex_match(source, s, kLabel)) {
-      const std::string name = s[1];
+
+    // A label or an assignment: value, line number, source.
+    scan.pos = afterAddress;
+    if (scan.Spaces() == 0 || !scan.Digits() || scan.Spaces() == 0) continue;
+    const std::string source = Trim(scan.Rest());
+    std::string name;
+    if (LabelName(source, name)) {
       if (name.back() == '$') {
-        locals_[{scope, name}] = value;
+        locals_[{scope, name}] = address;
       } else {
         ++scope;  // a plain label opens a new scope for local labels
-        globals_[name] = value;
+        globals_[name] = address;
       }
-    } else if (std::regex_search(source, s, kAssign)) {
-      globals_[s[1]] = value;
+    } else if (AssignedName(source, name)) {
+      globals_[name] = address;
     }
   }
 
@@ -189,10 +260,20 @@ bool RstProgram::Load(const std::string& rstPath, const std::string& mapPath) {
     error_ = "cannot read " + mapPath;
     return false;
   }
-  static const std::regex kMapSymbol(R"(^\s*(?:\w:)?\s+([0-9A-F]{8})\s+([A-Za-z_][\w$]*)\b.*$)");
+  // "C:   00000062  _square ..." or "     0000000C  __mullong_PARM_2 ..."
   while (std::getline(map, line)) {
-    std::smatch m;
-    if (std::regex_match(line, m, kMapSymbol)) globals_.emplace(m[2], std::stoll(m[1], nullptr, 16));
+    Scan scan{line};
+    std::size_t indent = scan.Spaces();
+    if (scan.pos + 1 < line.size() && std::isalpha(static_cast<unsigned char>(line[scan.pos])) && line[scan.pos + 1] == ':') {
+      scan.pos += 2;
+      indent = scan.Spaces();
+    }
+    int64_t value = 0;
+    if (indent == 0 || !scan.Hex(8, value) || scan.Spaces() == 0) continue;
+    std::size_t end = scan.pos;
+    if (end >= line.size() || !(std::isalpha(static_cast<unsigned char>(line[end])) || line[end] == '_')) continue;
+    while (end < line.size() && IsNameChar(line[end])) ++end;
+    globals_.emplace(line.substr(scan.pos, end - scan.pos), value);
   }
   if (instructions_.empty()) {
     error_ = "no instructions in " + rstPath;
@@ -293,13 +374,13 @@ std::optional<Operand> RstProgram::Evaluate(const RstInstruction& at, const std:
     rest = rest.substr(1);
   }
   // "acc.7": bit 7 of a byte register
-  static const std::regex kBitOfByte(R"(^(.*[^\s.])\.([0-7])$)");
-  std::smatch m;
   std::optional<int64_t> v;
-  if (std::regex_match(rest, m, kBitOfByte)) {
-    const auto byte = Expression(at, m[1]);
+  const std::size_t n = rest.size();
+  if (n >= 3 && rest[n - 2] == '.' && rest[n - 1] >= '0' && rest[n - 1] <= '7' && rest[n - 3] != '.' &&
+      !std::isspace(static_cast<unsigned char>(rest[n - 3]))) {
+    const auto byte = Expression(at, rest.substr(0, n - 2));
     if (!byte) return std::nullopt;
-    v = BitOf(*byte, m[2].str()[0] - '0');
+    v = BitOf(*byte, rest[n - 1] - '0');
     if (!v) {
       error_ = "line " + std::to_string(at.sourceLine) + ": not a bit-addressable byte in '" + text + "'";
       return std::nullopt;
