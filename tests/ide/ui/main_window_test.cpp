@@ -31,8 +31,8 @@ QApplication& App() {
   static int argc = 1;
   static char name[] = "test_vx930_ui";
   static char* argv[] = {name, nullptr};
-  static QApplication* app = QApplication::instance() ? nullptr : new QApplication(argc, argv);
-  return app ? *app : *static_cast<QApplication*>(QApplication::instance());
+  static QApplication app(argc, argv);
+  return app;
 }
 
 // Answers each showing of the port dialog from a script: a port to select
