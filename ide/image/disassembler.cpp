@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "ide/image/hex_decoder.h"
-#include "ide/image/hex_text.h"
+#include "ide/image/line_writer.h"
 #include "ide/image/opcode_table.h"
 #include "ide/image/register_names.h"
 
@@ -21,60 +21,60 @@ const std::string* FirstAt(const symbolmap& map, int32_t address) {
 
 }  // namespace
 
-void CDecodeHex::AppendDirAdd(std::string& out, uint8_t direct) const {
+void CDecodeHex::AppendDirAdd(LineWriter& out, uint8_t direct) const {
   if (direct > 0x7F) {
     const std::string_view name = DirName(direct);
     if (!name.empty()) {
-      out.append(name);
+      out.Put(name);
     } else {
-      hextext::Hex2(out, direct);
-      out.push_back('H');
+      out.Hex2(direct);
+      out.Put('H');
     }
     return;
   }
   if (const std::string* name = FirstAt(symbols_, direct)) {
-    out.append(*name);
-    out.push_back('(');
-    hextext::Hex2(out, direct);
-    out.append("H)");
+    out.Put(*name);
+    out.Put('(');
+    out.Hex2(direct);
+    out.Put("H)");
   } else {
-    hextext::Hex2(out, direct);
-    out.push_back('H');
+    out.Hex2(direct);
+    out.Put('H');
   }
 }
 
-void CDecodeHex::AppendBitAdd(std::string& out, uint8_t bit) const {
+void CDecodeHex::AppendBitAdd(LineWriter& out, uint8_t bit) const {
   if (bit > 0x7F) {
     const std::string_view name = BitName(bit);
     if (!name.empty()) {
-      out.append(name);
+      out.Put(name);
     } else {
-      hextext::Hex2(out, bit & 0xF8);
-      out.append("H.");
-      out.push_back(static_cast<char>('0' + bit % 8));
+      out.Hex2(bit & 0xF8);
+      out.Put("H.");
+      out.Put(static_cast<char>('0' + bit % 8));
     }
     return;
   }
   // Bits 0..0x7F live in the bit-addressable RAM bytes 0x20..0x2F.
-  hextext::Hex2(out, 0x20 + bit / 8);
-  out.push_back('.');
-  out.push_back(static_cast<char>('0' + bit % 8));
-  out.push_back('H');
+  out.Hex2(0x20 + bit / 8);
+  out.Put('.');
+  out.Put(static_cast<char>('0' + bit % 8));
+  out.Put('H');
 }
 
 std::string CDecodeHex::GetDirAdd(uint8_t direct) const {
-  std::string out;
+  LineWriter out;
   AppendDirAdd(out, direct);
-  return out;
+  return std::string(out.View());
 }
 
 std::string CDecodeHex::GetBitAdd(uint8_t bit) const {
-  std::string out;
+  LineWriter out;
   AppendBitAdd(out, bit);
-  return out;
+  return std::string(out.View());
 }
 
-void CDecodeHex::FormatOperands(std::string& out, std::string_view pattern, int32_t length,
+void CDecodeHex::FormatOperands(LineWriter& out, std::string_view pattern, int32_t length,
                                 int32_t a) const {
   const CodeImage& code = Code();
   // Callers guarantee a..a+length-1 lies inside the image.
@@ -84,13 +84,13 @@ void CDecodeHex::FormatOperands(std::string& out, std::string_view pattern, int3
   int directs = 0;
   auto appendTarget = [&](int32_t t) {
     if (const std::string* name = FirstAt(labels_, t)) {
-      out.append(*name);
-      out.push_back('(');
-      hextext::Hex4(out, static_cast<uint32_t>(t));
-      out.append("H)");
+      out.Put(*name);
+      out.Put('(');
+      out.Hex4(static_cast<uint32_t>(t));
+      out.Put("H)");
     } else {
-      hextext::Hex2(out, static_cast<uint32_t>(t));
-      out.push_back('H');
+      out.Hex2(static_cast<uint32_t>(t));
+      out.Put('H');
     }
   };
   while (k <= length) {
@@ -107,22 +107,22 @@ void CDecodeHex::FormatOperands(std::string& out, std::string_view pattern, int3
       ++k;
     } else if (token == "#data") {
       const uint8_t v = byte(k);
-      out.push_back('#');
+      out.Put('#');
       if (const std::string* name = FirstAt(symbols_, v)) {
-        out.append(*name);
-        out.push_back('(');
-        hextext::Hex2(out, v);
-        out.append("H)");
+        out.Put(*name);
+        out.Put('(');
+        out.Hex2(v);
+        out.Put("H)");
       } else {
-        hextext::Hex2(out, v);
-        out.push_back('H');
+        out.Hex2(v);
+        out.Put('H');
       }
       ++k;
     } else if (token == "#data16") {
-      out.push_back('#');
-      hextext::Hex2(out, byte(1));
-      hextext::Hex2(out, byte(2));
-      out.push_back('H');
+      out.Put('#');
+      out.Hex2(byte(1));
+      out.Hex2(byte(2));
+      out.Put('H');
     } else if (token == "addr11") {
       appendTarget(Addr11Target(a, op, byte(1)));
     } else if (token == "addr16") {
@@ -131,66 +131,66 @@ void CDecodeHex::FormatOperands(std::string& out, std::string_view pattern, int3
       const int32_t t = RelTarget(a, length, byte(k));
       ++k;
       if (t < 0 || t > 0xFFFF)
-        out.append("XXXX");
+        out.Put("XXXX");
       else
         appendTarget(t);
     } else if (token == "bit") {
       AppendBitAdd(out, byte(k));
       ++k;
     } else if (token == "/bit") {
-      out.push_back('/');
+      out.Put('/');
       AppendBitAdd(out, byte(k));
       ++k;
     } else {
-      out.append(token);
+      out.Put(token);
     }
     if (pattern.empty()) break;
-    out.push_back(',');
+    out.Put(',');
   }
 }
 
 std::string CDecodeHex::DecodeOperands(std::string_view pattern, int32_t length, int32_t address) const {
   if (address < 0 || length < 1 || length > 3 || address + length > kTop) return "???";
-  std::string out;
+  LineWriter out;
   FormatOperands(out, pattern, length, address);
-  return out;
+  return std::string(out.View());
 }
 
-void CDecodeHex::FormatInstruction(std::string& out, int32_t a, int32_t bytes) const {
+void CDecodeHex::FormatInstruction(LineWriter& out, int32_t a, int32_t bytes) const {
   const CodeImage& code = Code();
   const uint8_t op = code[static_cast<std::size_t>(a)];
   const OpcodeRow& row = OpcodeTable[op];
-  hextext::Hex4(out, static_cast<uint32_t>(a));
-  out.append("    ");
+  out.Hex4(static_cast<uint32_t>(a));
+  out.Put("    ");
   if (bytes < row.length) {
     // Overlap convention: the bytes there are, then "???" for what cannot be decoded.
     for (int32_t j = 0; j < bytes; ++j) {
-      hextext::Hex2(out, code[static_cast<std::size_t>(a + j)]);
-      out.push_back(' ');
+      out.Hex2(code[static_cast<std::size_t>(a + j)]);
+      out.Put(' ');
     }
-    out.append("???");
+    out.Put("???");
     return;
   }
   for (int32_t j = 0; j < 3; ++j) {
     if (j < row.length)
-      hextext::Hex2(out, code[static_cast<std::size_t>(a + j)]);
+      out.Hex2(code[static_cast<std::size_t>(a + j)]);
     else
-      out.append("  ");
-    out.push_back(' ');
+      out.Put("  ");
+    out.Put(' ');
   }
-  out.append("  ");
-  out.append(row.mnemonic);
+  out.Put("  ");
+  out.Put(row.mnemonic);
   if (op == 0xFF)
-    out.append("R7,A");
+    out.Put("R7,A");
   else if (op != 0x00)
     FormatOperands(out, row.operands, row.length, a);
 }
 
 std::string CDecodeHex::DisasmLine(int32_t address) const {
-  std::string out;
-  if (address < 0 || address >= kTop) return out;
+  if (address < 0 || address >= kTop) return {};
+  LineWriter out;
   FormatInstruction(out, address, BytesInImage(address));
-  return out;
+  return std::string(out.View());
 }
 
 void CDecodeHex::BuildListing() {
@@ -202,8 +202,7 @@ void CDecodeHex::BuildListing() {
   listing.reserve(kCodeSize + labels_.size(), kCodeSize * 40);
   lineMap_.reserve(kCodeSize + labels_.size());
   const CodeImage& code = Code();
-  std::string text;
-  text.reserve(96);
+  LineWriter text;
 
   int32_t a = 0;
   while (a < kTop) {
@@ -212,18 +211,19 @@ void CDecodeHex::BuildListing() {
       continue;
     }
     if (const std::string* label = FirstAt(labels_, a)) {
-      text.assign(*label);
-      text.push_back(':');
-      listing.push_back(text);
+      text.Clear();
+      text.Put(*label);
+      text.Put(':');
+      listing.push_back(text.View());
       lineMap_.push_back(-1);
     }
     const int32_t length = OpcodeTable[code[static_cast<std::size_t>(a)]].length;
     int32_t i = 1;
     while (i < length && a + i < kTop && startMap_[static_cast<std::size_t>(a + i)] == 0) ++i;
     // Stopped short by another start, or by the top of memory: an overlap line.
-    text.clear();
+    text.Clear();
     FormatInstruction(text, a, i);
-    listing.push_back(text);
+    listing.push_back(text.View());
     lineMap_.push_back(a);
     a += i;
   }

@@ -12,7 +12,7 @@
 //
 // Addresses are 0..0xFFFF unless said otherwise. Nothing here reads or writes
 // outside the image: an instruction that would run past 0xFFFF is shown with
-// "???" for its missing bytes and is never decoded as a branch or call.
+// "???" for its missing bytes and has no target.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,8 @@
 #include "ide/image/string_list.h"
 
 namespace vx930 {
+
+class LineWriter;
 
 // Address to name. Several names may share an address; every lookup takes the
 // first one inserted.
@@ -63,14 +65,18 @@ public:
   // Reads an Intel HEX file (16-bit addresses, CR LF or LF line ends) into
   // the image, then the symbol file, the linear start marking and the
   // listing. True when the file was read to its end or to an end record
-  // without a format error. A file that cannot be opened returns false with
-  // the image cleared, no symbols and the listing untouched; on every other
-  // path the tail steps run whatever the result. A line decoder returns
-  // false and touches nothing.
+  // without a format error. Records of types 02 to 05 hold no code and are
+  // skipped; a non-zero extended address (02, 04) fails the load with nothing
+  // after it stored, and so does a byte whose address passes 0xFFFF (dropped).
+  // Checksums are not checked. A file that cannot be opened returns false
+  // with the image cleared, no symbols and the listing untouched; on every
+  // other path the tail steps run whatever the result. A line decoder
+  // returns false and touches nothing.
   bool LoadHexFile(const std::string& path);
 
   // The ".SYM" file beside a HEX file: the extension of the file name (from
-  // its last ".") replaced by ".SYM", or ".SYM" appended when it has none.
+  // its last ".") replaced by ".SYM", or ".SYM" appended when it has none;
+  // ".sym" when only that one exists.
   static std::string SymbolFileName(const std::string& hexPath);
   static bool SymbolFileExists(const std::string& hexPath);
   // When the symbol file exists: ReadSymbolFile, then BuildLabels.
@@ -81,8 +87,9 @@ public:
   void ReadSymbolFile(const std::string& hexPath);
   // Reads one block body (address width, then name/address records) into
   // Symbols. An address above 0xFFFF shows "Address out of range" and skips
-  // the rest of the block (returns true); a width above 4 or a record running
-  // past the body shows "Symbol File Format Error!!" and returns false.
+  // the rest of the block (returns true); an empty body, a width above 4 or a
+  // record running past the body shows "Symbol File Format Error!!" and
+  // returns false.
   bool ReadSymbolBlock(const uint8_t* body, uint32_t length);
   // The label pass: moves the first symbol at every branch, jump or call
   // target of an instruction start into Labels.
@@ -108,12 +115,14 @@ public:
   void BuildListing();
 
   // The possible next program counters of the instruction starting at or
-  // before the address (see the table in next_pc.cpp). Results are not
-  // wrapped to 16 bits.
+  // before the address (see the table in next_pc.cpp); target supplies the
+  // stack for a RET. Results are not wrapped to 16 bits. An instruction cut
+  // by the top of memory counts as a plain one: next = other = its end.
   void GetNextPC(int32_t address, const TargetImages& target, int32_t& next, uint8_t& callFlag,
                  int32_t& other) const;
   // The first relative branch or absolute jump, or the first call, in
-  // [start, end), walking by instruction length from start; -1 when none.
+  // [start, end), walking by instruction length from start (not by the start
+  // marks) and never past 0xFFFF; -1 when none.
   int32_t FindNextBranch(int32_t start, int32_t end) const;
   int32_t FindNextCall(int32_t start, int32_t end) const;
   // The address an ACALL or LCALL calls; -1 when the call runs past 0xFFFF.
@@ -145,10 +154,10 @@ private:
   bool ReadHexRecords(std::span<const uint8_t> text);
   // Appends the line for the instruction at a to out; bytes is how many of
   // its bytes to show (fewer than its length makes an overlap line).
-  void FormatInstruction(std::string& out, int32_t a, int32_t bytes) const;
-  void FormatOperands(std::string& out, std::string_view pattern, int32_t length, int32_t a) const;
-  void AppendDirAdd(std::string& out, uint8_t direct) const;
-  void AppendBitAdd(std::string& out, uint8_t bit) const;
+  void FormatInstruction(LineWriter& out, int32_t a, int32_t bytes) const;
+  void FormatOperands(LineWriter& out, std::string_view pattern, int32_t length, int32_t a) const;
+  void AppendDirAdd(LineWriter& out, uint8_t direct) const;
+  void AppendBitAdd(LineWriter& out, uint8_t bit) const;
   void MoveSymbolToLabel(int32_t target);
   // Bytes of the instruction at a that lie inside the image (1..length).
   int32_t BytesInImage(int32_t a) const;
