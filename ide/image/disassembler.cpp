@@ -77,8 +77,12 @@ std::string CDecodeHex::GetBitAdd(uint8_t bit) const {
 void CDecodeHex::FormatOperands(LineWriter& out, std::string_view pattern, int32_t length,
                                 int32_t a) const {
   const CodeImage& code = Code();
-  // Callers guarantee a..a+length-1 lies inside the image.
-  auto byte = [&](int32_t k) { return code[static_cast<std::size_t>(a + k)]; };
+  // Callers keep a..a+length-1 inside the image; a pattern that asks for more
+  // bytes than that still reads nothing past the top.
+  auto byte = [&](int32_t k) -> uint8_t {
+    const int32_t at = a + k;
+    return at < kTop ? code[static_cast<std::size_t>(at)] : uint8_t{0xFF};
+  };
   const uint8_t op = byte(0);
   int32_t k = 1;
   int directs = 0;

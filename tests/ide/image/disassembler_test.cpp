@@ -175,6 +175,8 @@ TEST_F(DisassemblerTest, InstructionsAtTheTopNeverReadPastTheImage) {
   Put(0xFFFE, {0x80, 0xFE});
   EXPECT_EQ(decoder_.DisasmLine(0xFFFE), "FFFE    80 FE      SJMP   FFFEH");
   EXPECT_EQ(decoder_.DecodeOperands("addr16", 3, 0xFFFE), "???");
+  // A pattern asking for more bytes than the length gives still stays inside.
+  EXPECT_EQ(decoder_.DecodeOperands("#data16", 1, 0xFFFF), "#FFFFH");
   EXPECT_EQ(decoder_.DisasmLine(0x10000), "");
 
   // In the listing: the last line is cut at the top, nothing past it.
