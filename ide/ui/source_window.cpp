@@ -1,32 +1,119 @@
 #include "ide/ui/source_window.h"
 
-#include <QCloseEvent>
-#include <QFile>
-#include <QMdiArea>
-#include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
+#include <Qsci/qscilexercpp.h>
+#include <Qsci/qsciscintilla.h>
 
-#include "platform/messages.h"
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPainter>
+#include <QStringDecoder>
+
+#include "ide/ui/goto_address.h"
 
 namespace vx930 {
+namespace {
 
-TfmSrcForm::TfmSrcForm(QWidget* parent) : QMdiSubWindow(parent) {
-  setObjectName("fmSrcForm");
-  setWindowTitle("Source File Window");
-  editor_ = new QPlainTextEdit(this);
-  editor_->setObjectName("SynEdit1");
-  editor_->setReadOnly(true);
-  editor_->setLineWrapMode(QPlainTextEdit::NoWrap);
+constexpr int kPCTextIndicator = 8;
+
+// A breakpoint glyph: a disc with the breakpoint's number.
+QPixmap BreakPointGlyph(int index) {
+  QPixmap pixmap(13, 13);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  const QColor fill = index == 0 ? QColor(200, 0, 0) : QColor(0, 90, 200);
+  p.setPen(QPen(fill.darker(150), 1));
+  p.setBrush(fill);
+  p.drawEllipse(QRectF(0.5, 0.5, 12, 12));
   QFont font("Courier New");
   font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(13);
-  editor_->setFont(font);
+  font.setPixelSize(10);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  p.drawText(QRect(0, 0, 13, 13), Qt::AlignCenter, QString::number(index));
+  return pixmap;
+}
+
+QFont EditorFont(int pixels) {
+  QFont font("Courier New");
+  font.setStyleHint(QFont::Monospace);
+  font.setFixedPitch(true);
+  font.setPixelSize(pixels);
+  return font;
+}
+
+// Source files are UTF-8 or, from older editors, Latin-1.
+QString DecodeText(const std::string& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (utf8.hasError()) text = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  return text;
+}
+
+}  // namespace
+
+TfmSrcForm::TfmSrcForm(QWidget* parent)
+    : QMdiSubWindow(parent), editor_(new QsciScintilla(this)), pmBrkPnt_(new QMenu(this)),
+      pmGoto_(new QMenu(this)), model_(*this) {
+  setObjectName("fmSrcForm");
+  setWindowTitle("Source File Window");
+  setAttribute(Qt::WA_DeleteOnClose, false);
+
+  editor_->setObjectName("SynEdit1");
+  editor_->setUtf8(true);
+  auto* lexer = new QsciLexerCPP(editor_);
+  lexer->setDefaultFont(EditorFont(13));
+  lexer->setFont(EditorFont(13));
+  editor_->setLexer(lexer);
+  editor_->setReadOnly(true);
+  editor_->setWrapMode(QsciScintilla::WrapNone);
+  editor_->setCaretLineVisible(false);
+
+  editor_->setMarginsFont(EditorFont(11));
+  editor_->setMarginType(kGlyphMargin, QsciScintilla::SymbolMargin);
+  editor_->setMarginWidth(kGlyphMargin, 18);
+  editor_->setMarginMarkerMask(kGlyphMargin, (1 << kGlyph0Marker) | (1 << kGlyph1Marker));
+  editor_->setMarginSensitivity(kGlyphMargin, true);
+  editor_->setMarginType(kNumberMargin, QsciScintilla::NumberMargin);
+  editor_->setMarginWidth(kNumberMargin, QString("000000"));
+  editor_->setMarginMarkerMask(kNumberMargin, 0);
+  editor_->setMarginSensitivity(kNumberMargin, true);
+  editor_->setMarginWidth(2, 0);
+
+  editor_->markerDefine(BreakPointGlyph(0), kGlyph0Marker);
+  editor_->markerDefine(BreakPointGlyph(1), kGlyph1Marker);
+  editor_->markerDefine(QsciScintilla::Background, kPCLineMarker);
+  editor_->setMarkerBackgroundColor(Qt::yellow, kPCLineMarker);
+  editor_->indicatorDefine(QsciScintilla::TextColorIndicator, kPCTextIndicator);
+  editor_->setIndicatorForegroundColor(Qt::black, kPCTextIndicator);
+
+  connect(editor_, &QsciScintilla::marginClicked, this, &TfmSrcForm::SynEdit1GutterClick);
+  editor_->viewport()->installEventFilter(this);
   setWidget(editor_);
+
+  pmBrkPnt_->setObjectName("pmBrkPnt");
+  QAction* bp0 = pmBrkPnt_->addAction("Set as Break Point 0");
+  bp0->setObjectName("SetBreakPoint0");
+  connect(bp0, &QAction::triggered, this, &TfmSrcForm::SetBreakPoint0Click);
+  QAction* bp1 = pmBrkPnt_->addAction("Set as Break Point 1");
+  bp1->setObjectName("SetBreakPoint1");
+  connect(bp1, &QAction::triggered, this, &TfmSrcForm::SetBreakPoint1Click);
+
+  pmGoto_->setObjectName("pmGoto");
+  QAction* find = pmGoto_->addAction("Find Address");
+  find->setObjectName("GotoAddress1");
+  connect(find, &QAction::triggered, this, &TfmSrcForm::GotoAddress1Click);
+
   resize(535, 327);
 }
 
 TfmSrcForm::~TfmSrcForm() = default;
+
+// ------------------------------------------------------------ the window
 
 WindowBounds TfmSrcForm::Bounds() const {
   const QRect g = geometry();
@@ -48,185 +135,135 @@ void TfmSrcForm::closeEvent(QCloseEvent* event) {
   showMinimized();
 }
 
+bool TfmSrcForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == editor_->viewport()) {
+    if (event->type() == QEvent::ContextMenu) {
+      pmGoto_->popup(static_cast<QContextMenuEvent*>(event)->globalPos());
+      return true;
+    }
+    if (event->type() == QEvent::Resize && !isMinimized() && editor_->viewport()->height() > 0)
+      normalViewportHeight_ = editor_->viewport()->height();
+  }
+  return QMdiSubWindow::eventFilter(watched, event);
+}
+
+// ------------------------------------------------------------ the editor
+
+void TfmSrcForm::SetText(const std::string& text) {
+  editor_->setReadOnly(false);
+  editor_->setText(DecodeText(text));
+  editor_->setReadOnly(true);
+}
+
+int TfmSrcForm::TopLine() const {
+  return static_cast<int>(editor_->SendScintilla(QsciScintillaBase::SCI_GETFIRSTVISIBLELINE)) + 1;
+}
+
+void TfmSrcForm::SetTopLine(int line) {
+  editor_->SendScintilla(QsciScintillaBase::SCI_SETFIRSTVISIBLELINE, static_cast<unsigned long>(std::max(line - 1, 0)));
+}
+
+int TfmSrcForm::LinesInWindow() const {
+  return static_cast<int>(editor_->SendScintilla(QsciScintillaBase::SCI_LINESONSCREEN));
+}
+
+int TfmSrcForm::PageRows() const {
+  const int lineHeight = std::max(1, static_cast<int>(editor_->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL)));
+  int height = editor_->viewport()->height();
+  if ((isMinimized() || height < lineHeight) && normalViewportHeight_ > 0) height = normalViewportHeight_;
+  return height / lineHeight + 1;
+}
+
+void TfmSrcForm::Focus() { editor_->setFocus(); }
+
+void TfmSrcForm::Repaint() {
+  editor_->markerDeleteAll();
+  const int lines = editor_->lines();
+  int glyphLine[SourceWindowModel::kMarkCount] = {0, 0};
+  for (int i = 0; i < SourceWindowModel::kMarkCount; ++i) {
+    const int line = model_.MarkCandidateLine(i);
+    const int kind = line > 0 && line <= lines ? model_.LineMarkKind(line) : SourceWindowModel::kNoMark;
+    if (kind == SourceWindowModel::kNoMark || glyphLine[kind] == line) continue;
+    glyphLine[kind] = line;
+    editor_->markerAdd(line - 1, kind == 0 ? kGlyph0Marker : kGlyph1Marker);
+  }
+
+  const long length = editor_->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+  editor_->SendScintilla(QsciScintillaBase::SCI_SETINDICATORCURRENT, static_cast<unsigned long>(kPCTextIndicator));
+  editor_->SendScintilla(QsciScintillaBase::SCI_INDICATORCLEARRANGE, 0UL, length);
+  const int pc = model_.PaintedPCLine();
+  if (pc > 0 && pc <= lines) {
+    editor_->markerAdd(pc - 1, kPCLineMarker);
+    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(pc - 1));
+    const long end = editor_->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(pc - 1));
+    editor_->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), end - start);
+  }
+}
+
+// ------------------------------------------------------------ SourceView
+
 void TfmSrcForm::SetMode(int mode) {
-  mode_ = mode;
-  linesShown_ = mode == 1 ? 1 : 0;
+  model_.SetMode(mode);
+  Repaint();
 }
 
 void TfmSrcForm::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
 
 void TfmSrcForm::ShowListing() {
-  currentModule_ = nullptr;
-  pcLine_ = 0;
-  editor_->setPlainText(hex_ && hex_->Listing() ? QString::fromStdString(hex_->Listing()->Text()) : QString());
+  model_.ShowListing();
   Repaint();
 }
 
 void TfmSrcForm::AttachOmf(const OmfModule* modules, const std::string& sourceDir, const CodeImage* image) {
-  lines_.SetModules(modules);
-  currentModule_ = nullptr;
-  pcModule_ = nullptr;
-  pcLine_ = 0;
-  sourceDir_ = sourceDir;
-  ownDecoder_.reset();
-  if (modules && image) {
-    ownDecoder_ = std::make_unique<CDecodeHex>();
-    // The image belongs to the OMF program, which detaches before it goes.
-    ownDecoder_->SetImage(const_cast<CodeImage*>(image));  // a line decoder only reads it
-  }
-}
-
-void TfmSrcForm::DetachOmf() {
-  ownDecoder_.reset();
-  lines_.SetModules(nullptr);
-  currentModule_ = nullptr;
-  pcModule_ = nullptr;
-  pcLine_ = 0;
-  pageMap_.clear();
-}
-
-bool TfmSrcForm::LoadModule(const OmfModule* module) {
-  QFile file(QString::fromStdString(sourceDir_ + module->Name));
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-    platform::ShowMessage("Can't Open " + module->Name, "VX930_IDE");
-    return false;
-  }
-  editor_->setPlainText(QString::fromLocal8Bit(file.readAll()));
-  currentModule_ = module;
-  return true;
-}
-
-void TfmSrcForm::ScrollTo(int line, bool force) {
-  if (line < 1) return;
-  QScrollBar* bar = editor_->verticalScrollBar();
-  const int top = bar->value() + 1;
-  const int visible = qMax(1, editor_->viewport()->height() / qMax(1, editor_->fontMetrics().height()));
-  if (force || line < top || line >= top + visible) bar->setValue(line - 1);
-}
-
-void TfmSrcForm::ShowAddress(uint32_t address, bool force) {
-  const bool isPC = address == pcAddress_;
-  const SourceLines::Location at = lines_.Locate(address, isPC);
-  if (at.module) {
-    if (at.module != currentModule_ && !LoadModule(at.module)) return;
-    pageMap_.clear();
-    linesShown_ = 1;
-    if (isPC) SetPCLine(at.line);
-    ScrollTo(at.line, force);
-    Repaint();
-    return;
-  }
-  if (lines_.Modules()) ShowDisasmPage(address);
-  if (mode_ == 1) return;
-  if (!hex_) return;
-  const int line = hex_->AddressToLine(static_cast<int32_t>(address & 0xFFFF)) + 1;
-  ScrollTo(line, false);
-  SetPCLine(line);
-}
-
-void TfmSrcForm::ShowDisasmPage(uint32_t address) {
-  currentModule_ = nullptr;
-  linesShown_ = 0;
-  for (const auto& [line, a] : pageMap_)
-    if (a == address) {
-      SetPCLine(line);
-      return;
-    }
-  pageMap_.clear();
-  const bool isPC = address == pcAddress_;
-  const int rows = editor_->viewport()->height() / qMax(1, editor_->fontMetrics().height()) + 1;
-  QStringList text;
-  uint32_t a = address;
-  for (int row = 1; row <= rows && ownDecoder_; ++row) {
-    text << QString::fromStdString(ownDecoder_->DisasmLine(static_cast<int32_t>(a)));
-    pageMap_[row] = a;
-    a += static_cast<uint32_t>(ownDecoder_->GetInstLength(static_cast<int32_t>(a)));
-    if (a > 0xFFFF) break;
-  }
-  editor_->setPlainText(text.join('\n'));
-  pcLine_ = 0;
-  if (isPC) SetPCLine(1);
+  model_.AttachOmf(modules, sourceDir, image);
   Repaint();
 }
 
-void TfmSrcForm::SetPCLine(int line) {
-  pcLine_ = line;
-  pcModule_ = currentModule_;
+void TfmSrcForm::DetachOmf() {
+  model_.DetachOmf();
+  Repaint();
+}
+
+void TfmSrcForm::ShowAddress(uint32_t address, bool force) {
+  model_.ShowAddress(address, force);
   Repaint();
 }
 
 void TfmSrcForm::ClearPCLine() {
-  pcLine_ = 0;
+  model_.ClearPCLine();
   Repaint();
 }
 
 void TfmSrcForm::ShowProcedure(const std::string& name) {
-  for (const OmfModule* m = lines_.Modules(); m; m = m->Next)
-    for (const OmfProcedure* p = m->Procs; p; p = p->Next) {
-      if (p->Name != name) continue;
-      if (!p->Lines || p->Lines->Entries.empty()) return;
-      if (m != currentModule_ && !LoadModule(m)) return;
-      linesShown_ = 1;
-      pageMap_.clear();
-      ScrollTo(static_cast<int>(p->Lines->Entries.front().Line), true);
-      Repaint();
-      return;
-    }
-}
-
-int32_t TfmSrcForm::GetBreakPoint(int index) const {
-  if (index < 0 || index > 1 || !marks_[index].set) return -1;
-  return marks_[index].address;
-}
-
-int32_t TfmSrcForm::AddressToLine(uint32_t address) const {
-  if (mode_ == 0) return hex_ ? hex_->AddressToLine(static_cast<int32_t>(address & 0xFFFF)) + 1 : -1;
-  const SourceLines::Location at = lines_.Locate(address, false);
-  return at.module ? at.line : -1;
-}
-
-void TfmSrcForm::SetBreakPointMark(int index, int32_t address) {
-  if (index < 0 || index > 1) return;
-  Mark& mark = marks_[index];
-  if (address == -1) {
-    mark.set = false;
-  } else {
-    mark.set = true;
-    mark.address = static_cast<uint16_t>(address);
-    mark.line = AddressToLine(static_cast<uint32_t>(address));
-    const OmfModule* m = lines_.FindModule(static_cast<uint32_t>(address));
-    mark.module = m ? m->Name : std::string();
-  }
+  model_.ShowProcedure(name);
   Repaint();
 }
 
-void TfmSrcForm::Repaint() {
-  QList<QTextEdit::ExtraSelection> selections;
-  auto paint = [&](int line, const QColor& background, const QColor& foreground) {
-    const QTextBlock block = editor_->document()->findBlockByNumber(line - 1);
-    if (!block.isValid()) return;
-    QTextEdit::ExtraSelection s;
-    s.cursor = QTextCursor(block);
-    s.format.setProperty(QTextFormat::FullWidthSelection, true);
-    s.format.setBackground(background);
-    s.format.setForeground(foreground);
-    selections << s;
-  };
-  const std::string shown = currentModule_ ? currentModule_->Name : std::string();
-  for (const Mark& mark : marks_) {
-    if (!mark.set) continue;
-    int line = mark.line;
-    if (mode_ == 1 && linesShown_ == 0) {
-      line = 0;
-      for (const auto& [l, a] : pageMap_)
-        if (a == mark.address) line = l;
-    } else if (mode_ == 1 && mark.module != shown) {
-      continue;
-    }
-    if (line > 0) paint(line, QColor(255, 170, 170), Qt::black);
-  }
-  if (pcLine_ > 0 && pcModule_ == currentModule_) paint(pcLine_, Qt::yellow, Qt::black);
-  editor_->setExtraSelections(selections);
+void TfmSrcForm::SetBreakPointMark(int index, int32_t address) {
+  model_.SetBreakPointMark(index, address);
+  Repaint();
+}
+
+// ------------------------------------------------------------ user actions
+
+void TfmSrcForm::SynEdit1GutterClick(int, int line, Qt::KeyboardModifiers) {
+  if (model_.GutterClick(line + 1)) pmBrkPnt_->popup(QCursor::pos());
+}
+
+void TfmSrcForm::SetBreakPoint0Click() {
+  model_.SetBreakPointClick(0);
+  Repaint();
+}
+
+void TfmSrcForm::SetBreakPoint1Click() {
+  model_.SetBreakPointClick(1);
+  Repaint();
+}
+
+void TfmSrcForm::GotoAddress1Click() {
+  TfmGotoAddress dialog(this);
+  if (dialog.exec() == QDialog::Accepted) model_.GotoAddress(dialog.Text());
+  Repaint();
 }
 
 }  // namespace vx930

@@ -3,6 +3,7 @@
 // dialog, reset, runs, breakpoints, stop, and steps at instruction and at
 // source level, on real time. Set VX_SCREENSHOT to a PNG path to keep a
 // picture of the window at the end.
+#include <Qsci/qsciscintilla.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,7 +12,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -186,7 +186,7 @@ TEST_F(EndToEndTest, OmfProgramStepsBySourceLine) {
   auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm);
   ASSERT_NE(source, nullptr);
   ASSERT_EQ(source->LinesShown(), 1);
-  EXPECT_NE(source->Editor()->toPlainText().indexOf("void main(void)"), -1);
+  EXPECT_NE(source->Editor()->text().indexOf("void main(void)"), -1);
 
   const int32_t mainAt = D().fmSrcForm->GetFunctionAddress("MAIN");
   ASSERT_EQ(mainAt, 0x00A3);
