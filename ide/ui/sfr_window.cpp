@@ -1,6 +1,7 @@
 #include "ide/ui/sfr_window.h"
 
 #include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QPointer>
 #include <QPushButton>
@@ -60,10 +61,7 @@ void TSFR_HForm::BringForward() {
 }
 
 void TSFR_HForm::BuildControls() {
-  // The frame around the client area, so that the fitted size is the client's.
-  const QSize frame = size() - area_->size();
-  const int clientWidth = width() - frame.width();
-  columns_ = SfrCells::Columns(clientWidth);
+  columns_ = SfrCells::Columns(width());
   const DebuggerState& s = debugger_.State();
   for (int i = 0; i < cells_.CellCount(); ++i) {
     auto* button = new QPushButton(QString::fromStdString(cells_.Caption(i)), area_);
@@ -78,6 +76,18 @@ void TSFR_HForm::BuildControls() {
     buttons_.push_back(button);
     boxes_.push_back(box);
   }
+}
+
+void TSFR_HForm::showEvent(QShowEvent* event) {
+  QMdiSubWindow::showEvent(event);
+  if (fitted_) return;
+  fitted_ = true;
+  // The frame is known only now; the client gets the size that fits the
+  // cells in as many columns as its width holds.
+  const QMargins m = contentsMargins();
+  const QMargins lm = layout() ? layout()->contentsMargins() : QMargins();
+  const QSize frame(m.left() + m.right() + lm.left() + lm.right(), m.top() + m.bottom() + lm.top() + lm.bottom());
+  FormResize(width() - frame.width());
   resize(cells_.FittedWidth(columns_) + frame.width(), cells_.FittedHeight(columns_) + frame.height());
 }
 

@@ -22,6 +22,7 @@ class QPushButton;
 namespace vx930 {
 
 class Debugger;
+class SfrCellArea;
 class TfmSFRSetting;
 
 class TSFR_HForm final : public QMdiSubWindow, public SfrView {
@@ -49,10 +50,14 @@ public:
   QLabel* ValueBox(int cell) const { return boxes_[static_cast<std::size_t>(cell)]; }
   // The box is drawn white on blue.
   bool IsMarked(int cell) const;
-  // The number of columns the cells are laid out in.
+  // The number of columns the cells are laid out in. The window is sized to
+  // fit them when it is first shown.
   int ColumnCount() const { return columns_; }
   // Null until the first click.
   TfmSFRSetting* SettingDialog() const { return dialog_; }
+
+protected:
+  void showEvent(QShowEvent* event) override;
 
 private:
   friend class SfrCellArea;
@@ -63,11 +68,12 @@ private:
 
   Debugger& debugger_;
   SfrCells cells_;
-  QWidget* area_;
+  SfrCellArea* area_;
   std::vector<QPushButton*> buttons_;
   std::vector<QLabel*> boxes_;
   TfmSFRSetting* dialog_ = nullptr;
   int columns_ = 1;
+  bool fitted_ = false;
 };
 
 }  // namespace vx930
