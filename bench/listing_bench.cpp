@@ -61,6 +61,12 @@ const std::string& ProgramFile() {
       char scratch[] = "/tmp/vx930-listing-bench-XXXXXX";
       if (!mkdtemp(scratch)) std::abort();
       dir = scratch;
+      static std::string removeAtExit;
+      removeAtExit = dir;
+      std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(removeAtExit, ec);
+      });
     }
     WriteHex(dir + "/PROG.HEX", image);
     return dir + "/PROG.HEX";

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "ide/image/hex_decoder.h"
@@ -19,13 +20,20 @@ public:
   void Beep(bool) override {}
 };
 
+// A scratch folder for the input file, removed when the process ends.
+std::string g_scratch;
+
 std::string ScratchFile() {
-  static const std::string path = [] {
+  if (g_scratch.empty()) {
     char dir[] = "/tmp/vx930-hex-fuzz-XXXXXX";
     if (!mkdtemp(dir)) std::abort();
-    return std::string(dir) + "/PROG.HEX";
-  }();
-  return path;
+    g_scratch = dir;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(g_scratch, ec);
+    });
+  }
+  return g_scratch + "/PROG.HEX";
 }
 
 }  // namespace

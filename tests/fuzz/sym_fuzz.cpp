@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <algorithm>
 #include <string>
 
@@ -20,13 +21,20 @@ public:
   void Beep(bool) override {}
 };
 
+// A scratch folder for the input file, removed when the process ends.
+std::string g_folder;
+
 const std::string& Folder() {
-  static const std::string dir = [] {
+  if (g_folder.empty()) {
     char d[] = "/tmp/vx930-sym-fuzz-XXXXXX";
     if (!mkdtemp(d)) std::abort();
-    return std::string(d);
-  }();
-  return dir;
+    g_folder = d;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(g_folder, ec);
+    });
+  }
+  return g_folder;
 }
 
 // LJMP, SJMP, AJMP, ACALL, LCALL, CJNE, DJNZ, JB and MOVs of direct, bit and
