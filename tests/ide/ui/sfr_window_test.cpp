@@ -11,11 +11,10 @@
 #include <QMdiArea>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
-#include <functional>
 
 #include "ide/ui/sfr_edit_dialog.h"
 #include "tests/ide/ui/debugger_fixture.h"
+#include "tests/ide/ui/sfr_dialog_script.h"
 
 namespace vx930::testing {
 namespace {
@@ -27,25 +26,6 @@ QApplication& App() {
   if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
   static QApplication app(argc, argv);
   return app;
-}
-
-// Runs `answer` on the SFR dialog once it is shown modally; a dialog the
-// script does not close is cancelled, so no test can hang in exec().
-void WhenDialogShows(std::function<void(TfmSFRSetting&)> answer) {
-  auto* timer = new QTimer;
-  auto tries = std::make_shared<int>(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, tries, answer] {
-    auto* dialog = qobject_cast<TfmSFRSetting*>(QApplication::activeModalWidget());
-    if (!dialog) {
-      if (++*tries > 200) timer->deleteLater();
-      return;
-    }
-    timer->stop();
-    timer->deleteLater();
-    answer(*dialog);
-    if (dialog->isVisible()) dialog->reject();
-  });
-  timer->start(1);
 }
 
 class SfrWindowTest : public DebuggerFixture {
