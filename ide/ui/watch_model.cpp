@@ -89,7 +89,7 @@ std::string WatchAddressText(MemorySpace space, uint16_t address) {
 }
 
 std::string FormatWatchNumber(OmfTypeIndex type, const uint8_t* b, bool decimal) {
-  const uint32_t word16 = static_cast<uint32_t>(b[0]) << 8 | b[1];
+  auto word16 = [b] { return static_cast<uint32_t>(b[0]) << 8 | b[1]; };
   auto big32 = [b] {
     return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
            static_cast<uint32_t>(b[2]) << 8 | b[3];
@@ -108,9 +108,9 @@ std::string FormatWatchNumber(OmfTypeIndex type, const uint8_t* b, bool decimal)
     case OmfTypeIndex::tiUChar:
       return decimal ? Format("%u", static_cast<unsigned>(b[0])) : Format("0x%02X", static_cast<unsigned>(b[0]));
     case OmfTypeIndex::tiInt:
-      return decimal ? Format("%d", static_cast<int>(static_cast<int16_t>(word16))) : Format("0x%04X", word16);
+      return decimal ? Format("%d", static_cast<int>(static_cast<int16_t>(word16()))) : Format("0x%04X", word16());
     case OmfTypeIndex::tiUInt:
-      return decimal ? Format("%u", word16) : Format("0x%04X", word16);
+      return decimal ? Format("%u", word16()) : Format("0x%04X", word16());
     case OmfTypeIndex::tiLong:
       return decimal ? Format("%ld", static_cast<long>(static_cast<int32_t>(big32()))) : Format("0x%08X", big32());
     case OmfTypeIndex::tiULong:

@@ -15,18 +15,10 @@
 #include "ide/ui/breakpoint_property.h"
 #include "ide/ui/breakpoint_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
+#include "tests/ide/ui/watch_test_app.h"
 
 namespace vx930::testing {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app =
-      QApplication::instance() ? static_cast<QApplication*>(QApplication::instance()) : new QApplication(argc, argv);
-  return *app;
-}
 
 // Runs open(); when the property dialog shows, act(dialog) works it and
 // must close it. Returns whether it showed.
@@ -48,7 +40,7 @@ bool WithPropertyDialog(const std::function<void()>& open, const std::function<v
 class BreakPointWindowTest : public DebuggerFixture {
 protected:
   BreakPointWindowTest() {
-    App();
+    WindowTestApp();
     debugger_->fmSrcForm = views_.CreateSourceView();
     source_ = views_.sources.back().get();
     window_ = std::make_unique<TfmBreakPoint>(std::make_unique<DebuggerBreakPointHost>(*debugger_));

@@ -14,19 +14,11 @@
 
 #include "ide/ui/command_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
+#include "tests/ide/ui/watch_test_app.h"
 #include "tests/ide/ui/step_program.h"
 
 namespace vx930::testing {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app =
-      QApplication::instance() ? static_cast<QApplication*>(QApplication::instance()) : new QApplication(argc, argv);
-  return *app;
-}
 
 using Lines = std::vector<std::string>;
 
@@ -40,7 +32,7 @@ struct PresetDialog final : OpenFileDialog {
 class CommandWindowTest : public DebuggerFixture {
 protected:
   CommandWindowTest() {
-    App();
+    WindowTestApp();
     window_ = new TCmdForm(*debugger_, preset_);
     alive_ = window_;
     const ChildWindow* id = window_;

@@ -13,20 +13,12 @@
 
 #include "ide/ui/watch_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
+#include "tests/ide/ui/watch_test_app.h"
 #include "tests/ide/ui/step_program.h"
 #include "tests/ide/ui/watch_fakes.h"
 
 namespace vx930::testing {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app =
-      QApplication::instance() ? static_cast<QApplication*>(QApplication::instance()) : new QApplication(argc, argv);
-  return *app;
-}
 
 using Grid = std::vector<std::vector<std::string>>;
 
@@ -54,7 +46,7 @@ const Grid kEmptyGrid{{"", "", ""}};
 class WatchWindowTest : public ::testing::Test {
 protected:
   WatchWindowTest() : messageScope_(messages_) {
-    App();
+    WindowTestApp();
     auto target = std::make_unique<FakeWatchTarget>();
     target_ = target.get();
     target_->ice = &ice_;
@@ -149,7 +141,7 @@ TEST_F(WatchWindowTest, ClosingOnlyMinimises) {
 class WatchEndToEndTest : public DebuggerFixture {
 protected:
   WatchEndToEndTest() {
-    App();
+    WindowTestApp();
     window_ = std::make_unique<TfmWatchForm>(std::make_unique<DebuggerWatchTarget>(*debugger_));
     debugger_->fmWatchForm = window_.get();
   }

@@ -1,0 +1,31 @@
+// The QApplication of the watch, breakpoint and command window tests: one
+// per test program, reused when another file made it first. It is deleted
+// when the tests end, before the exit handlers run: Qt's input devices, made
+// by the simulated key and mouse events, die with it and must still find
+// their registry.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+namespace vx930::testing {
+
+inline QApplication& WindowTestApp() {
+  static int argc = 1;
+  static char name[] = "test_vx930_ui";
+  static char* argv[] = {name, nullptr};
+  static QApplication* ours = nullptr;
+  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
+  struct DeleteAtEnd final : ::testing::Environment {
+    void TearDown() override {
+      delete ours;
+      ours = nullptr;
+    }
+  };
+  ours = new QApplication(argc, argv);
+  ::testing::AddGlobalTestEnvironment(new DeleteAtEnd);
+  return *ours;
+}
+
+}  // namespace vx930::testing
