@@ -194,7 +194,7 @@ TEST_F(WatchEndToEndTest, AVariableChangesAsTheProgramIsStepped) {
   EXPECT_TRUE(messages_.Texts().empty());
 }
 
-TEST_F(WatchEndToEndTest, OpeningWhileTheTargetRunsReadsNothing) {
+TEST_F(WatchEndToEndTest, ARefreshWhileTheTargetRunsReadsNothing) {
   Connect();
   Open(Write("steps", StepProgramOmf()));
   debugger_->FreeRun1Click();
