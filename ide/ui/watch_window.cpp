@@ -107,32 +107,26 @@ void TfmWatchForm::DetachOmf() {
   FillGrids();
 }
 
-void TfmWatchForm::N1K1Click() {
-  if (!model_.ExRAM64k()) return SyncPopupChecks();
-  model_.SetExRAM64k(false);
+void TfmWatchForm::N1K1Click() { ChooseExRAM64k(false); }
+void TfmWatchForm::N64K1Click() { ChooseExRAM64k(true); }
+void TfmWatchForm::Hex1Click() { ChooseDecimal(false); }
+void TfmWatchForm::Decimal1Click() { ChooseDecimal(true); }
+
+// A setting that changes redraws from the caches; nothing is read again.
+void TfmWatchForm::ChooseExRAM64k(bool on) {
+  if (model_.ExRAM64k() != on) {
+    model_.SetExRAM64k(on);
+    FillGrids();
+  }
   SyncPopupChecks();
-  FillGrids();
 }
 
-void TfmWatchForm::N64K1Click() {
-  if (model_.ExRAM64k()) return SyncPopupChecks();
-  model_.SetExRAM64k(true);
+void TfmWatchForm::ChooseDecimal(bool on) {
+  if (model_.Decimal() != on) {
+    model_.SetDecimal(on);
+    FillGrids();
+  }
   SyncPopupChecks();
-  FillGrids();
-}
-
-void TfmWatchForm::Hex1Click() {
-  if (!model_.Decimal()) return SyncPopupChecks();
-  model_.SetDecimal(false);
-  SyncPopupChecks();
-  FillGrids();
-}
-
-void TfmWatchForm::Decimal1Click() {
-  if (model_.Decimal()) return SyncPopupChecks();
-  model_.SetDecimal(true);
-  SyncPopupChecks();
-  FillGrids();
 }
 
 void TfmWatchForm::SyncPopupChecks() {

@@ -61,6 +61,8 @@ protected:
 private:
   QTableWidget* MakeGrid(const char* name, int w0, int w1, int w2);
   void FillGrids();
+  void ChooseExRAM64k(bool on);
+  void ChooseDecimal(bool on);
   void SyncPopupChecks();
 
   std::unique_ptr<WatchTarget> target_;
