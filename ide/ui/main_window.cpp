@@ -8,15 +8,20 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
 
 #include "ide/link/load_progress_form.h"
+#include "ide/ui/about_box.h"
+#include "ide/ui/breakpoint_window.h"
 #include "ide/ui/cmdset_commands.h"
+#include "ide/ui/command_window.h"
+#include "ide/ui/ram_window.h"
+#include "ide/ui/sfr_window.h"
 #include "ide/ui/source_window.h"
 #include "ide/ui/tool_glyphs.h"
+#include "ide/ui/watch_window.h"
 
 namespace vx930 {
 
@@ -166,6 +171,10 @@ void TForm1::FormPaint() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  // A minimised child is saved where it is to open again: its normal place,
+  // not that of its title bar along the bottom.
+  for (QMdiSubWindow* w : mdi_->subWindowList())
+    if (w->isMinimized()) w->showNormal();
   debugger_->FormClose();
   const QList<QMdiSubWindow*> children = mdi_->subWindowList(QMdiArea::CreationOrder);
   for (auto it = children.rbegin(); it != children.rend(); ++it) (*it)->close();
@@ -239,15 +248,41 @@ int TForm1::ShowModal() {
   return dialog.exec() == QDialog::Accepted ? kOk : kCancel;
 }
 
-SourceView* TForm1::CreateSourceView() {
-  auto* window = new TfmSrcForm();
-  mdi_->addSubWindow(window);
-  const ChildWindow* id = window;
-  connect(window, &QObject::destroyed, this, [this, id] {
+template <class View>
+View* TForm1::AddChild(View* view) {
+  mdi_->addSubWindow(view);
+  const ChildWindow* id = view;
+  connect(view, &QObject::destroyed, this, [this, id] {
     if (!closing_) debugger_->ViewClosed(id);
   });
-  window->show();
+  view->show();
+  return view;
+}
+
+SourceView* TForm1::CreateSourceView() {
+  auto* window = AddChild(new TfmSrcForm());
+  window->SetTakeBreakPoints([this] { debugger_->TakeSourceBreakPoints(); });
   return window;
+}
+
+SfrView* TForm1::CreateSfrView() { return AddChild(new TSFR_HForm(*debugger_)); }
+
+RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks callbacks) {
+  // The view reads and edits the target only while it is halted.
+  return AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return state_->Stopped != 0; }));
+}
+
+BreakPointView* TForm1::CreateBreakPointView() {
+  return AddChild(new TfmBreakPoint(std::make_unique<DebuggerBreakPointHost>(*debugger_)));
+}
+
+WatchView* TForm1::CreateWatchView() {
+  return AddChild(new TfmWatchForm(std::make_unique<DebuggerWatchTarget>(*debugger_)));
+}
+
+CommandView* TForm1::CreateCommandView() {
+  OpenFileDialog& open = *this;
+  return AddChild(new TCmdForm(*debugger_, open));
 }
 
 // ------------------------------------------------------------ arrangement
@@ -255,27 +290,42 @@ SourceView* TForm1::CreateSourceView() {
 void TForm1::Cascade1Click() { mdi_->cascadeSubWindows(); }
 
 void TForm1::Verital1Click() {
-  mdi_->tileSubWindows();
+  tileMode_ = TileMode::Horizontal;
+  Tile();
 }
 
 void TForm1::TileVertical1Click() {
-  // Side by side: each child the full height, an equal share of the width.
-  const QList<QMdiSubWindow*> children = mdi_->subWindowList();
-  if (children.isEmpty()) return;
-  const QRect area = mdi_->viewport()->rect();
-  const int width = area.width() / static_cast<int>(children.size());
-  int x = 0;
-  for (QMdiSubWindow* w : children) {
-    if (w->isMinimized()) w->showNormal();
-    w->setGeometry(x, 0, width, area.height());
-    x += width;
+  tileMode_ = TileMode::Vertical;
+  Tile();
+}
+
+void TForm1::Tile() {
+  // Minimised children keep their place in the row along the bottom, which
+  // the tiled windows leave free; the topmost window comes first.
+  QList<QMdiSubWindow*> tiled;
+  QRect area = mdi_->viewport()->rect();
+  const QList<QMdiSubWindow*> stack = mdi_->subWindowList(QMdiArea::StackingOrder);
+  for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+    QMdiSubWindow* w = *it;
+    if (!w->isVisible()) continue;
+    if (w->isMinimized()) {
+      if (w->geometry().top() > area.top()) area.setBottom(std::min(area.bottom(), w->geometry().top() - 1));
+      continue;
+    }
+    tiled.append(w);
+  }
+  const std::vector<QRect> places = TileRects(area, static_cast<int>(tiled.size()), tileMode_);
+  for (qsizetype i = 0; i < tiled.size(); ++i) {
+    if (tiled[i]->isMaximized()) tiled[i]->showNormal();
+    tiled[i]->setGeometry(places[static_cast<std::size_t>(i)]);
   }
 }
 
 void TForm1::About1Click() {
-  QMessageBox about(QMessageBox::NoIcon, "About", "VX930 IDE\nVersion: 2.1", QMessageBox::Ok, this);
-  about.setObjectName("AboutBox");
-  about.exec();
+  TAboutBox box(this);
+  aboutBox_ = &box;
+  box.exec();
+  aboutBox_ = nullptr;
 }
 
 }  // namespace vx930

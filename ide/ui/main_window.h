@@ -11,15 +11,19 @@
 #include <string>
 
 #include "ide/ui/debugger.h"
+#include "ide/ui/mdi_tiling.h"
 #include "ide/ui/select_port.h"
 
 class QAction;
 class QLabel;
 class QMdiArea;
+class QMdiSubWindow;
 class QTimer;
 class QToolButton;
 
 namespace vx930 {
+
+class TAboutBox;
 
 class TForm1 final : public QMainWindow,
                      private PollTimer,
@@ -47,6 +51,9 @@ public:
   // A menu item or tool button by its object name ("NormalRun1", "StopBtn" ...).
   QAction* Action(const QString& name) const;
   QString StatusText(int panel) const;
+  TileMode CurrentTileMode() const { return tileMode_; }
+  // The about box while Help, About shows it, else null.
+  TAboutBox* AboutBox() const { return aboutBox_; }
 
 public slots:
   // The first paint: port dialog loop, saved layout, halted controls.
@@ -91,11 +98,16 @@ private:
   int ShowModal() override;
   // ViewFactory
   SourceView* CreateSourceView() override;
-  SfrView* CreateSfrView() override { return nullptr; }
-  RamView* CreateRamView(const std::string&, RamViewCallbacks) override { return nullptr; }
-  BreakPointView* CreateBreakPointView() override { return nullptr; }
-  WatchView* CreateWatchView() override { return nullptr; }
-  CommandView* CreateCommandView() override { return nullptr; }
+  SfrView* CreateSfrView() override;
+  RamView* CreateRamView(const std::string& caption, RamViewCallbacks callbacks) override;
+  BreakPointView* CreateBreakPointView() override;
+  WatchView* CreateWatchView() override;
+  CommandView* CreateCommandView() override;
+  // Puts a new child into the frame, tells the controller when it goes, shows it.
+  template <class View>
+  View* AddChild(View* view);
+  // The non-minimised children in the current tile mode.
+  void Tile();
 
   void BuildMenus();
   void BuildToolBar();
@@ -114,6 +126,8 @@ private:
   std::string openFileName_;
   bool painted_ = false;
   bool closing_ = false;
+  TileMode tileMode_ = TileMode::Horizontal;
+  TAboutBox* aboutBox_ = nullptr;
 };
 
 }  // namespace vx930

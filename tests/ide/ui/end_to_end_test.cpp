@@ -21,6 +21,7 @@
 #include "ide/ui/main_window.h"
 #include "ide/ui/source_window.h"
 #include "platform/messages.h"
+#include "tests/ide/ui/view_test_app.h"
 
 extern char** environ;
 
@@ -32,13 +33,7 @@ namespace fs = std::filesystem;
 const std::string kSamples = std::string(VX_FIXTURES_DIR) + "/../../samples/";
 const std::string kBoardSim = std::string(VX_BINARY_DIR) + "/sim/ice/vx930-boardsim";
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& App() { return TestApp(); }
 
 // vx930-boardsim as a child process; its pty's path.
 class BoardSim {

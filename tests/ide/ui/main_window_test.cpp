@@ -19,6 +19,7 @@
 #include "ide/ui/main_window.h"
 #include "ide/ui/source_window.h"
 #include "platform/messages.h"
+#include "tests/ide/ui/view_test_app.h"
 #include "tests/ide/ui/board_link.h"
 
 namespace vx930::testing {
@@ -27,13 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  static QApplication app(argc, argv);
-  return app;
-}
+QApplication& App() { return TestApp(); }
 
 // Answers each showing of the port dialog from a script: a port to select
 // and OK, or Cancel (0). Records the port selected when it appeared.
