@@ -12,6 +12,8 @@ class QPushButton;
 namespace vx930 {
 
 class TfmGotoAddress final : public QDialog {
+  Q_OBJECT
+
 public:
   explicit TfmGotoAddress(QWidget* parent = nullptr);
 
