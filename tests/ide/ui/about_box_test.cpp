@@ -1,5 +1,6 @@
 // The about box offscreen: its texts, the logo in the picture, and OK.
 #include "ide/ui/about_box.h"
+#include "tests/ide/ui/ram_sfr_test_app.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,8 @@
 namespace vx930::testing {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static QApplication app(argc, argv);
-  return app;
-}
-
 TEST(AboutBox, ShowsTheProductTheVersionAndTheLogo) {
-  App();
+  WidgetTestApp();
   TAboutBox box;
   EXPECT_EQ(box.windowTitle(), "About");
   EXPECT_EQ(box.size(), QSize(298, 212));
@@ -42,7 +34,7 @@ TEST(AboutBox, ShowsTheProductTheVersionAndTheLogo) {
 }
 
 TEST(AboutBox, IsModalAndClosesWithOkOrEnter) {
-  App();
+  WidgetTestApp();
   for (const bool enter : {false, true}) {
     TAboutBox box;
     QTimer::singleShot(0, &box, [&box, enter] {

@@ -16,18 +16,10 @@
 #include "ide/ui/sfr_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
 #include "tests/ide/ui/sfr_dialog_script.h"
+#include "tests/ide/ui/ram_sfr_test_app.h"
 
 namespace vx930::testing {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static QApplication app(argc, argv);
-  return app;
-}
 
 // Makes the real RAM views and SFR window in an MDI area; no other window.
 class WidgetViews final : public ViewFactory {
@@ -113,7 +105,7 @@ protected:
     return it == sent.end() ? -1 : static_cast<int>(it - sent.begin());
   }
 
-  QApplication& app_ = App();
+  QApplication& app_ = WidgetTestApp();
   QMdiArea area_;
   Debugger* debuggerPtr_ = nullptr;
   // Last, so its windows go while the debugger their callbacks reach is alive.

@@ -16,18 +16,10 @@
 
 #include "ide/ui/ram_window_editor.h"
 #include "platform/messages.h"
+#include "tests/ide/ui/ram_sfr_test_app.h"
 
 namespace vx930::testing {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static QApplication app(argc, argv);
-  return app;
-}
 
 class RamWindowTest : public ::testing::Test {
 protected:
@@ -73,7 +65,7 @@ protected:
     QTest::mouseClick(Editor()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }
 
-  QApplication& app_ = App();  // before any widget
+  QApplication& app_ = WidgetTestApp();  // before any widget
   platform::RecordingMessages messages_;
   platform::ScopedMessages messageScope_;
   QMdiArea area_;

@@ -15,18 +15,10 @@
 #include "ide/ui/sfr_edit_dialog.h"
 #include "tests/ide/ui/debugger_fixture.h"
 #include "tests/ide/ui/sfr_dialog_script.h"
+#include "tests/ide/ui/ram_sfr_test_app.h"
 
 namespace vx930::testing {
 namespace {
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_vx930_ui";
-  static char* argv[] = {name, nullptr};
-  if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
-  static QApplication app(argc, argv);
-  return app;
-}
 
 class SfrWindowTest : public DebuggerFixture {
 protected:
@@ -52,7 +44,7 @@ protected:
   }
   QString Box(int cell) const { return form_->ValueBox(cell)->text(); }
 
-  QApplication& app_ = App();
+  QApplication& app_ = WidgetTestApp();
   QMdiArea area_;
   QPointer<TSFR_HForm> form_;
 };
