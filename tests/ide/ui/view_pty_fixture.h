@@ -1,0 +1,133 @@
+// The IDE's main window against vx930-boardsim over a pseudo-terminal, on
+// real time: the board runs as a child process, COM1 names its pty, and the
+// port dialog of the first paint is answered with COM1.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "ide/ui/main_window.h"
+#include "platform/messages.h"
+#include "tests/ide/ui/view_test_app.h"
+
+extern char** environ;
+
+namespace vx930::testing {
+
+namespace fs = std::filesystem;
+
+inline const std::string kSamples = std::string(VX_FIXTURES_DIR) + "/../../samples/";
+inline const std::string kBoardSim = std::string(VX_BINARY_DIR) + "/sim/ice/vx930-boardsim";
+
+// vx930-boardsim as a child process; its pty's path.
+class BoardSim {
+public:
+  BoardSim() {
+    int out[2];
+    if (pipe(out) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    char* argv[] = {const_cast<char*>(kBoardSim.c_str()), nullptr};
+    if (posix_spawn(&pid_, kBoardSim.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    char c;
+    while (pid_ > 0 && read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
+    close(out[0]);
+  }
+  ~BoardSim() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  const std::string& Path() const { return path_; }
+
+private:
+  pid_t pid_ = -1;
+  std::string path_;
+};
+
+// Clicks OK on the port dialog (COM1) as soon as it shows.
+inline void AnswerPortDialogWithCom1() {
+  auto* poll = new QTimer(QCoreApplication::instance());
+  QObject::connect(poll, &QTimer::timeout, poll, [poll] {
+    if (auto* d = qobject_cast<TSelectPort*>(QApplication::activeModalWidget())) {
+      d->findChild<QRadioButton*>("COM1")->setChecked(true);
+      d->findChild<QPushButton*>("OKBtn")->click();
+      poll->deleteLater();
+    }
+  });
+  poll->start(10);
+}
+
+class PtyIdeTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    TestApp();
+    if (!fs::exists(kBoardSim)) GTEST_SKIP() << "vx930-boardsim is not built";
+    ASSERT_FALSE(sim_.Path().empty());
+    setenv("COM1", sim_.Path().c_str(), 1);
+    dir_ = fs::temp_directory_path() / ("vx930_e2e_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    window_ = std::make_unique<TForm1>(dir_.string());
+    window_->resize(1100, 720);
+    window_->show();
+    AnswerPortDialogWithCom1();
+    window_->FormPaint();
+    ASSERT_TRUE(window_->State().IceCmd) << "the pty did not open";
+  }
+  void TearDown() override {
+    window_.reset();
+    fs::remove_all(dir_);
+  }
+
+  Debugger& D() { return window_->Controller(); }
+  DebuggerState& S() { return window_->State(); }
+
+  // Lets the event loop run (the poll, the download dialog) until pred holds.
+  bool Until(const std::function<bool()>& pred, int ms = 5000) {
+    QElapsedTimer t;
+    t.start();
+    while (!pred()) {
+      if (t.elapsed() > ms) return false;
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+  bool Halted() { return Until([this] { return S().Stopped == 1 && !window_->Timer1()->isActive(); }); }
+  void Open(const std::string& name) {
+    const std::string path = kSamples + name;
+    const bool ok = ExtensionPart(path).empty() ? D().OpenOmfFile(path) : D().OpenHexFile(path);
+    ASSERT_TRUE(ok) << path;
+    D().DownLoad1Click();  // the modal download dialog, then clear and reset
+    ASSERT_EQ(window_->StatusText(0).toStdString(), "Download Complete") << messages_.LastText();
+    ASSERT_EQ(S().GetPC(), 0u);
+  }
+
+  platform::RecordingMessages messages_;
+  platform::ScopedMessages scope_{messages_};
+  BoardSim sim_;
+  fs::path dir_;
+  std::unique_ptr<TForm1> window_;
+};
+
+}  // namespace vx930::testing
