@@ -3,9 +3,11 @@
 #include <QFile>
 #include <QFont>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <mutex>
 
 #include "ide/ui/jpeg_decoder.h"
@@ -69,6 +71,9 @@ TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   ok->setGeometry(111, 180, 75, 25);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
 }
 
 }  // namespace vx930

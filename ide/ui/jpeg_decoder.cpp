@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <new>
 
 #include <jpeglib.h>
 
@@ -92,7 +93,12 @@ JpegResult DecodeJpeg(const uint8_t* data, std::size_t size) {
   err.pub.emit_message = EmitMessage;
   err.pub.output_message = OutputMessage;
   const char* refusal = nullptr;
-  result.ok = Decode(&cinfo, &err, data, size, &result.image, &refusal);
+  try {
+    result.ok = Decode(&cinfo, &err, data, size, &result.image, &refusal);
+  } catch (const std::bad_alloc&) {
+    result.ok = false;
+    refusal = "out of memory";
+  }
   // Also right for a struct whose creation failed: it is still all zero.
   jpeg_destroy_decompress(&cinfo);
   if (!result.ok) {

@@ -25,7 +25,7 @@ struct JpegResult {
 
 // Pictures larger than this on either side are refused before any pixel
 // memory is taken.
-inline constexpr int kJpegMaxSide = 8192;
+inline constexpr int kJpegMaxSide = 4096;
 
 JpegResult DecodeJpeg(const uint8_t* data, std::size_t size);
 inline JpegResult DecodeJpeg(const std::vector<uint8_t>& bytes) { return DecodeJpeg(bytes.data(), bytes.size()); }

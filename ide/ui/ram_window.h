@@ -34,7 +34,8 @@ class TfmRAM final : public QMdiSubWindow, public RamView {
   Q_OBJECT
 
 public:
-  // callbacks.read, .write and .destroyed must be set; .edited may be empty.
+  // callbacks.read, .write and .destroyed must be set; .edited may be empty,
+  // and so may targetHalted (the target then counts as halted).
   TfmRAM(const std::string& caption, RamViewCallbacks callbacks, std::function<bool()> targetHalted,
          QWidget* parent = nullptr);
   ~TfmRAM() override;
