@@ -8,6 +8,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -74,7 +75,11 @@ TForm1::~TForm1() {
   debugger_->FormDestroy();
   // The children tell the controller when they go: let them go while it exists.
   closing_ = true;
-  for (QMdiSubWindow* w : mdi_->subWindowList()) delete w;
+  // Closed children waiting for their deferred delete are no longer listed
+  // by the frame, but they are still ours.
+  QList<QPointer<QMdiSubWindow>> children;
+  for (QMdiSubWindow* w : mdi_->findChildren<QMdiSubWindow*>()) children.append(w);
+  for (const QPointer<QMdiSubWindow>& w : children) delete w.data();
 }
 
 QAction* TForm1::AddAction(QWidget* to, const QString& name, const QString& text, void (TForm1::*slot)()) {
