@@ -34,6 +34,7 @@ public:
 
   // The debugger's TakeSourceBreakPoints, run after the popup changed a mark.
   void SetTakeBreakPoints(std::function<void()> take) { model_.SetTakeBreakPoints(std::move(take)); }
+  void SetTargetRunning(std::function<bool()> running) { model_.SetTargetRunning(std::move(running)); }
 
   // ChildWindow
   WindowBounds Bounds() const override;

@@ -243,6 +243,10 @@ int SourceWindowModel::MarkCandidateLine(int index) const {
 
 bool SourceWindowModel::GutterClick(int line) {
   if (!LineHasCode(line)) return false;
+  if (targetRunning_ && targetRunning_()) {
+    IdeMessage("Please Stop the ICE First !!");
+    return false;
+  }
   clickedLine_ = line;
   return true;
 }

@@ -61,6 +61,10 @@ public:
   // Called after the gutter popup changed a mark, to take both marks into
   // the breakpoint table.
   void SetTakeBreakPoints(std::function<void()> take) { takeBreakPoints_ = std::move(take); }
+  // Asked before a gutter click opens the popup: while the target runs the
+  // marks stay as they are, since a step's restore of its parked breakpoints
+  // would silently undo the change at the halt.
+  void SetTargetRunning(std::function<bool()> running) { targetRunning_ = std::move(running); }
 
   // 0: listing mode; 1: OMF mode. LinesShown becomes 1 for mode 1, 0 for 0.
   void SetMode(int mode);
@@ -161,6 +165,7 @@ private:
 
   SourceEditor& editor_;
   std::function<void()> takeBreakPoints_;
+  std::function<bool()> targetRunning_;
   SourceLines lines_;
   const CDecodeHex* hexDecoder_ = nullptr;
   std::unique_ptr<CDecodeHex> ownDecoder_;

@@ -343,6 +343,25 @@ TEST_F(SourceWindowModelTest, ThePopupTogglesAMarkOnItsLineAndMovesItFromAnyOthe
   EXPECT_EQ(model_.GetBreakPoint(1), -1) << "steps.c's line 10 clears OTHER's mark on line 10";
 }
 
+TEST_F(SourceWindowModelTest, WhileTheTargetRunsTheGutterOpensNoPopupAndKeepsTheMarks) {
+  AttachProgram();
+  ShowPC(0x0100);
+  ASSERT_TRUE(model_.GutterClick(12));
+  model_.SetBreakPointClick(0);
+  bool running = true;
+  model_.SetTargetRunning([&] { return running; });
+
+  EXPECT_FALSE(model_.GutterClick(14));
+  EXPECT_EQ(messages_.LastText(), "Please Stop the ICE First !!");
+  EXPECT_EQ(model_.GetBreakPoint(0), 0x0108);
+  EXPECT_EQ(takes_, 1);
+
+  running = false;
+  messages_.Clear();
+  EXPECT_TRUE(model_.GutterClick(14));
+  EXPECT_TRUE(messages_.Texts().empty());
+}
+
 TEST_F(SourceWindowModelTest, MarksFromTheBreakPointTable) {
   AttachProgram();
   ShowPC(0x0100);
