@@ -675,20 +675,30 @@ void Debugger::RefreshRAMViews(const ChildWindow* sender) {
 
 // --------------------------------------------------------------- view menu
 
-void Debugger::CreateInRAMView() {
-  if (!host_.views) return;
+RamViewCallbacks Debugger::RamBlockCallbacks(std::function<bool(IceCommands&, uint8_t*, int)> read,
+                                             std::function<bool(IceCommands&, const uint8_t*, int)> write) {
   RamViewCallbacks cb;
-  cb.read = [this](uint8_t* buffer, int start) {
+  cb.read = [this, read = std::move(read)](uint8_t* buffer, int start) {
     IceCommands* ice = Ice();
     if (!ice) return false;
     bool ok = false;
-    for (int attempt = 0; attempt < 3 && !ok; ++attempt) ok = ice->RxInRAM(buffer, static_cast<uint8_t>(start));
+    for (int attempt = 0; attempt < 3 && !ok; ++attempt) ok = read(*ice, buffer, start);
     return ok;
   };
-  cb.write = [this](const uint8_t* buffer, int start) {
+  cb.write = [this, write = std::move(write)](const uint8_t* buffer, int start) {
     IceCommands* ice = Ice();
-    return ice && ice->TxInRAM(static_cast<uint8_t>(start), buffer);
+    return ice && write(*ice, buffer, start);
   };
+  return cb;
+}
+
+void Debugger::CreateInRAMView() {
+  if (!host_.views) return;
+  RamViewCallbacks cb = RamBlockCallbacks(
+      [](IceCommands& ice, uint8_t* buffer, int start) { return ice.RxInRAM(buffer, static_cast<uint8_t>(start)); },
+      [](IceCommands& ice, const uint8_t* buffer, int start) {
+        return ice.TxInRAM(static_cast<uint8_t>(start), buffer);
+      });
   cb.destroyed = [this] { InRAMView = nullptr; };
   cb.edited = [this] {
     // R0..R7 live in internal RAM.
@@ -700,18 +710,11 @@ void Debugger::CreateInRAMView() {
 
 void Debugger::Create1kRAMView() {
   if (!host_.views) return;
-  RamViewCallbacks cb;
-  cb.read = [this](uint8_t* buffer, int start) {
-    IceCommands* ice = Ice();
-    if (!ice) return false;
-    bool ok = false;
-    for (int attempt = 0; attempt < 3 && !ok; ++attempt) ok = ice->Rx1kRAM(buffer, static_cast<uint16_t>(start));
-    return ok;
-  };
-  cb.write = [this](const uint8_t* buffer, int start) {
-    IceCommands* ice = Ice();
-    return ice && ice->Tx1kRAM(static_cast<uint16_t>(start), buffer);
-  };
+  RamViewCallbacks cb = RamBlockCallbacks(
+      [](IceCommands& ice, uint8_t* buffer, int start) { return ice.Rx1kRAM(buffer, static_cast<uint16_t>(start)); },
+      [](IceCommands& ice, const uint8_t* buffer, int start) {
+        return ice.Tx1kRAM(static_cast<uint16_t>(start), buffer);
+      });
   cb.destroyed = [this] { In1kRAMView = nullptr; };
   In1kRAMView = host_.views->CreateRamView("Internal 1k RAM_1", std::move(cb));
   if (In1kRAMView) In1kRAMView->AttachImage(s_.In1kRAMImage.data(), s_.In1kRAMSize);

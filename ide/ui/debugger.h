@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ide/ui/debugger_state.h"
@@ -136,6 +137,10 @@ private:
   void AttachOmfToSource();
   // Views drop every pointer into the OMF program and decoder.
   void DetachProgramFromViews();
+  // A RAM view's block reads (three tries) and writes (one) through the
+  // command set, failing while there is none.
+  RamViewCallbacks RamBlockCallbacks(std::function<bool(IceCommands&, uint8_t*, int)> read,
+                                     std::function<bool(IceCommands&, const uint8_t*, int)> write);
   void CreateInRAMView();
   void Create1kRAMView();
   void CreateSfrView();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ide/ui/breakpoint_list.h"
 #include "ide/ui/debugger.h"
 #include "ide/ui/source_file.h"
 
@@ -272,21 +273,8 @@ void SourceWindowModel::GotoAddress(const std::string& text) {
 }
 
 std::optional<uint32_t> ParseHexAddress(const std::string& text) {
-  if (text.empty() || text.size() > 8) return std::nullopt;
-  uint32_t value = 0;
-  for (const char c : text) {
-    int digit;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else
-      return std::nullopt;
-    value = value * 16 + static_cast<uint32_t>(digit);
-  }
-  return value;
+  if (text.size() > 8) return std::nullopt;
+  return ParseHexNumber(text);
 }
 
 }  // namespace vx930
