@@ -215,11 +215,11 @@ void WatchModel::ReadCache(Cache& cache, ListKind kind) {
       case ListKind::Ex64k: ok = ice->RxExRAMList(addresses.data(), values.data(), n); break;
     }
     for (std::size_t k = 0; k < chunk.size(); ++k)
-      chunk[k]->second = ok ? CachedByte{values[k], false} : CachedByte{0, true};
+      chunk[k]->second = ok ? CachedByte{values[k], false, true} : CachedByte{0, true, true};
   }
 }
 
-bool WatchModel::ByteAt(MemorySpace space, uint32_t address, uint8_t& value) const {
+WatchModel::ByteState WatchModel::ByteAt(MemorySpace space, uint32_t address, uint8_t& value) const {
   const Cache* cache = &inRAM_;
   const char* missing = "Error Debug!! The InRAM element Not found";
   uint16_t key = InternalAddress(address);
@@ -232,10 +232,15 @@ bool WatchModel::ByteAt(MemorySpace space, uint32_t address, uint8_t& value) con
   if (it == cache->end()) {
     IdeMessage(missing);
     value = 0;
-    return true;
+    return ByteState::Valid;
   }
   value = it->second.value;
-  return !it->second.failed;
+  if (!it->second.read) return ByteState::NotRead;
+  return it->second.failed ? ByteState::Failed : ByteState::Valid;
+}
+
+std::string WatchModel::StateText(ByteState state) {
+  return state == ByteState::NotRead ? kWatchNotReadText : kWatchReadErrorText;
 }
 
 std::string WatchModel::BitText(const OmfSymbol& s) const {
@@ -243,7 +248,8 @@ std::string WatchModel::BitText(const OmfSymbol& s) const {
   const uint32_t a = s.Address;
   uint8_t byte = 0;
   if (a < 0x80) {
-    if (!ByteAt(MemorySpace::BIT, 0x20 + a / 8, byte)) return kWatchReadErrorText;
+    const ByteState state = ByteAt(MemorySpace::BIT, 0x20 + a / 8, byte);
+    if (state != ByteState::Valid) return StateText(state);
   } else if (!target_.GetSFRValue(a & 0xF8, byte)) {
     return kWatchReadErrorText;
   }
@@ -269,8 +275,13 @@ std::string WatchModel::ValueText(const OmfSymbol& s) const {
   } else {
     if (readSkipped_) return kWatchRunningText;
     bool failed = false;
-    for (int k = 0; k < size; ++k)
-      if (!ByteAt(s.Space, static_cast<uint32_t>(s.Address) + k, bytes[k])) failed = true;
+    bool notRead = false;
+    for (int k = 0; k < size; ++k) {
+      const ByteState state = ByteAt(s.Space, static_cast<uint32_t>(s.Address) + k, bytes[k]);
+      failed |= state == ByteState::Failed;
+      notRead |= state == ByteState::NotRead;
+    }
+    if (notRead) return kWatchNotReadText;
     if (failed) return kWatchReadErrorText;
   }
   return FormatWatchNumber(s.TypeIndex, bytes, decimal_);

@@ -24,6 +24,10 @@ inline constexpr const char* kWatchRunningText = "ICE Running";
 // The value column of a variable whose bytes the emulator failed to send,
 // or of a bit whose SFR the IDE does not keep.
 inline constexpr const char* kWatchReadErrorText = "Read Error";
+// The value column of a variable whose bytes were not asked for at the last
+// refresh (no link, or external RAM while a MOVX is due): a zero there would
+// pass for the variable's value.
+inline constexpr const char* kWatchNotReadText = "Not Read";
 
 struct WatchRow {
   std::string name;     // column 0 "Name"
@@ -62,7 +66,8 @@ public:
   bool Decimal() const { return decimal_; }
 
   // The rows of the variables in memory (CODE to BIT), sorted by name. A byte
-  // missing from its cache shows a message and reads as 0.
+  // missing from its cache shows a message and reads as 0; one not read shows
+  // kWatchNotReadText.
   std::vector<WatchRow> GlobalRows() const { return Rows(globals_); }
   std::vector<WatchRow> LocalRows() const { return Rows(locals_); }
 
@@ -72,6 +77,7 @@ public:
   struct CachedByte {
     uint8_t value = 0;
     bool failed = false;  // its list read failed
+    bool read = false;    // a list read answered for it since the refresh
   };
   using Cache = std::map<uint16_t, CachedByte>;
   const Cache& InRAMCache() const { return inRAM_; }
@@ -86,8 +92,10 @@ private:
   std::vector<WatchRow> Rows(const OmfSymbol* list) const;
   std::string ValueText(const OmfSymbol& symbol) const;
   std::string BitText(const OmfSymbol& symbol) const;
-  // The byte at address of the symbol's space; false when it failed to read.
-  bool ByteAt(MemorySpace space, uint32_t address, uint8_t& value) const;
+  enum class ByteState { Valid, Failed, NotRead };
+  // The byte at address of the symbol's space.
+  ByteState ByteAt(MemorySpace space, uint32_t address, uint8_t& value) const;
+  static std::string StateText(ByteState state);
 
   WatchTarget& target_;
   const OmfSymbol* globals_ = nullptr;

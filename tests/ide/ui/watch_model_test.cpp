@@ -233,14 +233,17 @@ TEST_F(WatchModelTest, RowsHoldVariablesInMemorySortedByNameWithoutRegardToCase)
   EXPECT_EQ(rows[3], (WatchRow{"gamma", "0", "B:01H"}));
 }
 
-TEST_F(WatchModelTest, NoLinkReadsNothingAndShowsZero) {
+TEST_F(WatchModelTest, NoLinkReadsNothingAndShowsNoValue) {
   target_.linked = false;
   ice_.iram[0x30] = 0x55;
+  ice_.iram[0x24] = 0xFF;
   SymbolList globals;
   globals.Add(M::DATA, 0x30, T::tiUChar, "d");
+  globals.Add(M::BIT, 0x21, T::tiBit, "b");
   model_.Refresh(globals.Head(), nullptr);
   EXPECT_TRUE(ice_.reads.empty());
-  EXPECT_EQ(Value(model_.GlobalRows(), "d"), "0x00");
+  EXPECT_EQ(Value(model_.GlobalRows(), "d"), kWatchNotReadText) << "a zero would pass for the value";
+  EXPECT_EQ(Value(model_.GlobalRows(), "b"), kWatchNotReadText);
   EXPECT_TRUE(messages_.Texts().empty());
 }
 
@@ -255,7 +258,10 @@ TEST_F(WatchModelTest, AtAMovxTheExternalRamIsNotRead) {
   EXPECT_EQ(ice_.reads[0].kind, 'K');
   EXPECT_EQ(Value(model_.GlobalRows(), "x"), "0x66");
   model_.SetExRAM64k(true);
-  EXPECT_EQ(Value(model_.GlobalRows(), "x"), "0x00");
+  EXPECT_EQ(Value(model_.GlobalRows(), "x"), kWatchNotReadText);
+  target_.atMovx = false;
+  model_.Refresh(globals.Head(), nullptr);
+  EXPECT_EQ(Value(model_.GlobalRows(), "x"), "0x77") << "read at the next halt off the MOVX";
 }
 
 TEST_F(WatchModelTest, ARunningTargetIsNotReadAndTheRowsSaySo) {
