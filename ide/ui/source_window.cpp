@@ -38,11 +38,13 @@ QPixmap BreakPointGlyph(int index) {
   return pixmap;
 }
 
-QFont EditorFont(int pixels) {
+// In points: the editor hands the font's point size to its styles, and a
+// font sized in pixels has none, which draws the text a few pixels high.
+QFont EditorFont(int points) {
   QFont font("Courier New");
   font.setStyleHint(QFont::Monospace);
   font.setFixedPitch(true);
-  font.setPixelSize(pixels);
+  font.setPointSize(points);
   return font;
 }
 
@@ -66,14 +68,14 @@ TfmSrcForm::TfmSrcForm(QWidget* parent)
   editor_->setObjectName("SynEdit1");
   editor_->setUtf8(true);
   auto* lexer = new QsciLexerCPP(editor_);
-  lexer->setDefaultFont(EditorFont(13));
-  lexer->setFont(EditorFont(13));
+  lexer->setDefaultFont(EditorFont(10));
+  lexer->setFont(EditorFont(10));
   editor_->setLexer(lexer);
   editor_->setReadOnly(true);
   editor_->setWrapMode(QsciScintilla::WrapNone);
   editor_->setCaretLineVisible(false);
 
-  editor_->setMarginsFont(EditorFont(11));
+  editor_->setMarginsFont(EditorFont(9));
   editor_->setMarginType(kGlyphMargin, QsciScintilla::SymbolMargin);
   editor_->setMarginWidth(kGlyphMargin, 18);
   editor_->setMarginMarkerMask(kGlyphMargin, (1 << kGlyph0Marker) | (1 << kGlyph1Marker));

@@ -83,6 +83,29 @@ TEST_F(ViewEndToEndTest, ABreakPointFromTheGutterStopsANormalRun) {
   EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
 }
 
+TEST_F(ViewEndToEndTest, ARamViewOpenedAtAHaltShowsTheBoardsBytes) {
+  Open("BLINK");
+  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm);
+  ASSERT_NE(source, nullptr);
+  source->BringForward();
+  source->setGeometry(0, 0, 700, 480);
+  QCoreApplication::processEvents();
+  ClickGutter(source, 38);  // show(counter);, after the start-up code set pattern
+  ASSERT_TRUE(source->BreakPointMenu()->isVisible());
+  source->BreakPointMenu()->actions().at(0)->trigger();
+  source->BreakPointMenu()->hide();
+  D().NormalRun1Click();
+  ASSERT_TRUE(Halted());
+  ASSERT_EQ(S().GetPC(), 0x00A6u);
+  EXPECT_EQ(S().InRAMImage[0x09], 0x01) << "pattern";
+
+  Choose("InternalRAM1");
+  auto* ram = dynamic_cast<TfmRAM*>(D().InRAMView);
+  ASSERT_NE(ram, nullptr);
+  EXPECT_EQ(ram->Dump().LineText(0).substr(0, 4 + 3 * 10), "0000 00 00 00 00 00 00 00 00 00 01");
+  EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
+}
+
 TEST_F(ViewEndToEndTest, ARamByteAndAnSfrEditedInTheirViewsReachTheBoardBeforeTheNextRun) {
   Open("BLINK.HEX");  // the listing: a step is one instruction, the LJMP at 0
   Choose("InternalRAM1");
