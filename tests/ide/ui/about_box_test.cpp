@@ -1,6 +1,6 @@
 // The about box offscreen: its texts, the logo in the picture, and OK.
 #include "ide/ui/about_box.h"
-#include "tests/ide/ui/ram_sfr_test_app.h"
+#include "tests/ide/ui/test_app.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ namespace vx930::testing {
 namespace {
 
 TEST(AboutBox, ShowsTheProductTheVersionAndTheLogo) {
-  WidgetTestApp();
+  TestApp();
   TAboutBox box;
   EXPECT_EQ(box.windowTitle(), "About");
   EXPECT_EQ(box.size(), QSize(298, 212));
@@ -34,7 +34,7 @@ TEST(AboutBox, ShowsTheProductTheVersionAndTheLogo) {
 }
 
 TEST(AboutBox, IsModalAndClosesWithOkOrEnter) {
-  WidgetTestApp();
+  TestApp();
   for (const bool enter : {false, true}) {
     TAboutBox box;
     QTimer::singleShot(0, &box, [&box, enter] {

@@ -15,7 +15,7 @@
 #include "ide/ui/breakpoint_property.h"
 #include "ide/ui/breakpoint_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
-#include "tests/ide/ui/watch_test_app.h"
+#include "tests/ide/ui/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -40,7 +40,7 @@ bool WithPropertyDialog(const std::function<void()>& open, const std::function<v
 class BreakPointWindowTest : public DebuggerFixture {
 protected:
   BreakPointWindowTest() {
-    WindowTestApp();
+    TestApp();
     debugger_->fmSrcForm = views_.CreateSourceView();
     source_ = views_.sources.back().get();
     window_ = std::make_unique<TfmBreakPoint>(std::make_unique<DebuggerBreakPointHost>(*debugger_));

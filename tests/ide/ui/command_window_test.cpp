@@ -14,7 +14,7 @@
 
 #include "ide/ui/command_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
-#include "tests/ide/ui/watch_test_app.h"
+#include "tests/ide/ui/test_app.h"
 #include "tests/ide/ui/step_program.h"
 
 namespace vx930::testing {
@@ -32,7 +32,7 @@ struct PresetDialog final : OpenFileDialog {
 class CommandWindowTest : public DebuggerFixture {
 protected:
   CommandWindowTest() {
-    WindowTestApp();
+    TestApp();
     window_ = new TCmdForm(*debugger_, preset_);
     alive_ = window_;
     const ChildWindow* id = window_;

@@ -16,7 +16,7 @@
 #include "ide/ui/sfr_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
 #include "tests/ide/ui/sfr_dialog_script.h"
-#include "tests/ide/ui/ram_sfr_test_app.h"
+#include "tests/ide/ui/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -105,7 +105,7 @@ protected:
     return it == sent.end() ? -1 : static_cast<int>(it - sent.begin());
   }
 
-  QApplication& app_ = WidgetTestApp();
+  QApplication& app_ = TestApp();
   QMdiArea area_;
   Debugger* debuggerPtr_ = nullptr;
   // Last, so its windows go while the debugger their callbacks reach is alive.

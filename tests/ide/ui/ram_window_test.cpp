@@ -16,7 +16,7 @@
 
 #include "ide/ui/ram_window_editor.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/ram_sfr_test_app.h"
+#include "tests/ide/ui/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -65,7 +65,7 @@ protected:
     QTest::mouseClick(Editor()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
   }
 
-  QApplication& app_ = WidgetTestApp();  // before any widget
+  QApplication& app_ = TestApp();  // before any widget
   platform::RecordingMessages messages_;
   platform::ScopedMessages messageScope_;
   QMdiArea area_;

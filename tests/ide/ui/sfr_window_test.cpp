@@ -15,7 +15,7 @@
 #include "ide/ui/sfr_edit_dialog.h"
 #include "tests/ide/ui/debugger_fixture.h"
 #include "tests/ide/ui/sfr_dialog_script.h"
-#include "tests/ide/ui/ram_sfr_test_app.h"
+#include "tests/ide/ui/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -44,7 +44,7 @@ protected:
   }
   QString Box(int cell) const { return form_->ValueBox(cell)->text(); }
 
-  QApplication& app_ = WidgetTestApp();
+  QApplication& app_ = TestApp();
   QMdiArea area_;
   QPointer<TSFR_HForm> form_;
 };

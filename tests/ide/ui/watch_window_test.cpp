@@ -13,7 +13,7 @@
 
 #include "ide/ui/watch_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
-#include "tests/ide/ui/watch_test_app.h"
+#include "tests/ide/ui/test_app.h"
 #include "tests/ide/ui/step_program.h"
 #include "tests/ide/ui/watch_fakes.h"
 
@@ -46,7 +46,7 @@ const Grid kEmptyGrid{{"", "", ""}};
 class WatchWindowTest : public ::testing::Test {
 protected:
   WatchWindowTest() : messageScope_(messages_) {
-    WindowTestApp();
+    TestApp();
     auto target = std::make_unique<FakeWatchTarget>();
     target_ = target.get();
     target_->ice = &ice_;
@@ -141,7 +141,7 @@ TEST_F(WatchWindowTest, ClosingOnlyMinimises) {
 class WatchEndToEndTest : public DebuggerFixture {
 protected:
   WatchEndToEndTest() {
-    WindowTestApp();
+    TestApp();
     window_ = std::make_unique<TfmWatchForm>(std::make_unique<DebuggerWatchTarget>(*debugger_));
     debugger_->fmWatchForm = window_.get();
   }

@@ -1,8 +1,7 @@
-// The QApplication of the watch, breakpoint and command window tests: one
-// per test program, reused when another file made it first. It is deleted
-// when the tests end, before the exit handlers run: Qt's input devices, made
-// by the simulated key and mouse events, die with it and must still find
-// their registry.
+// The QApplication of the widget tests: one per test program,
+// reused when another file made it first. One made here is deleted when the
+// tests end, before the exit handlers run, so that Qt's input devices (made
+// by simulated key and mouse events) go while their registry still exists.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +10,7 @@
 
 namespace vx930::testing {
 
-inline QApplication& WindowTestApp() {
+inline QApplication& TestApp() {
   static int argc = 1;
   static char name[] = "test_vx930_ui";
   static char* argv[] = {name, nullptr};
