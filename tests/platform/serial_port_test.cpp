@@ -10,12 +10,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <numeric>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -247,26 +248,7 @@ TEST(SerialPort, AsksForTheRequestedRate) {
   ::close(peek);
 }
 
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value)
-      ::setenv(name, value, 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using vx930::testing::ScopedEnv;
 
 TEST(ComPortDevice, MapsComNToTtySUnlessTheEnvironmentNamesADevice) {
   {

@@ -1,10 +1,6 @@
 // End to end: vx930-boardsim as a child process on a pseudo-terminal, COM1
 // pointed at it through the environment, the real serial port and real time.
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -13,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -26,95 +21,29 @@
 #include "ide/link/tx_rom.h"
 #include "platform/messages.h"
 #include "tests/ide/link/test_app.h"
-
-extern char** environ;
+#include "tests/support/board_sim_process.h"
+#include "tests/support/scoped_env.h"
 
 namespace vx930 {
 namespace {
 
 using Steady = std::chrono::steady_clock;
 
-const char* const kBoardSim = VX_BINARY_DIR "/sim/ice/vx930-boardsim";
-
 long MsSince(Steady::time_point t) {
   return static_cast<long>(
       std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - t).count());
 }
 
-// The simulator as a child process; stopped by its pid when the test ends.
-class BoardSim {
-public:
-  explicit BoardSim(std::vector<std::string> args = {}) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    args.insert(args.begin(), kBoardSim);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, kBoardSim, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    stdout_ = out[0];
-    path_ = ReadLine();
-  }
-  ~BoardSim() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (stdout_ >= 0) ::close(stdout_);
-  }
-  // The pty the simulator serves, or "" when it did not start.
-  const std::string& path() const { return path_; }
-
-private:
-  std::string ReadLine() {
-    std::string line;
-    const auto start = Steady::now();
-    while (MsSince(start) < 5000) {
-      pollfd p{stdout_, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      char c;
-      if (::read(stdout_, &c, 1) != 1) break;
-      if (c == '\n') return line;
-      line += c;
-    }
-    return {};
-  }
-
-  pid_t pid_ = -1;
-  int stdout_ = -1;
-  std::string path_;
-};
-
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::BoardSimProcess;
+using testing::ScopedEnv;
 
 class BoardSimTest : public ::testing::Test {
 protected:
   void Start(std::vector<std::string> args = {}) {
-    sim = std::make_unique<BoardSim>(std::move(args));
-    ASSERT_FALSE(sim->path().empty()) << "vx930-boardsim did not start: " << kBoardSim;
-    env = std::make_unique<ScopedEnv>("COM1", sim->path());
+    sim = std::make_unique<BoardSimProcess>(std::move(args));
+    const std::string path = sim->ReadLine();
+    ASSERT_FALSE(path.empty()) << "vx930-boardsim did not start: " << testing::kBoardSimPath;
+    env = std::make_unique<ScopedEnv>("COM1", path);
     port = std::make_unique<COM_Port>(1);
     ASSERT_TRUE(port->OpenPort());
     cmd = std::make_unique<CCmdSet>(port.get());
@@ -137,7 +66,7 @@ protected:
 
   platform::RecordingMessages messages;
   platform::ScopedMessages scope{messages};
-  std::unique_ptr<BoardSim> sim;
+  std::unique_ptr<BoardSimProcess> sim;
   std::unique_ptr<ScopedEnv> env;
   std::unique_ptr<COM_Port> port;
   std::unique_ptr<CCmdSet> cmd;

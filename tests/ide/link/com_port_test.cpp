@@ -7,7 +7,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include <gmock/gmock.h>
@@ -15,6 +14,7 @@
 
 #include "platform/messages.h"
 #include "tests/ide/link/fake_wire.h"
+#include "tests/support/scoped_env.h"
 
 namespace vx930 {
 namespace {
@@ -114,23 +114,7 @@ TEST_F(ComPortTest, WriteAndReadFailWhenTheLinkFails) {
 }
 
 // The real serial port behind COMn, on a pseudo-terminal named by the environment.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 TEST(ComPortSerial, ComNOpensTheDeviceItsEnvironmentVariableNames) {
   platform::RecordingMessages messages;

@@ -20,6 +20,7 @@
 #include "sim/ice/engine_protocol.h"
 #include "tests/ide/ui/board_link.h"
 #include "tests/ide/ui/fakes.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 
@@ -44,11 +45,6 @@ struct FakeDownload final : DownloadDialog {
 class DebuggerFixture : public ::testing::Test {
 protected:
   DebuggerFixture() : clockScope_(clock_), messageScope_(messages_) {
-    dir_ = fs::temp_directory_path() /
-           ("vx930_ui_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     config_ = std::make_unique<IceConfig>(dir_.string());
     host_.timer = &timer_;
     host_.controls = &controls_;
@@ -58,7 +54,6 @@ protected:
     host_.views = &views_;
     debugger_ = std::make_unique<Debugger>(state_, *config_, host_);
   }
-  ~DebuggerFixture() override { fs::remove_all(dir_); }
 
   // A link to the in-process board, as the port dialog would have opened it.
   void Connect() {
@@ -112,7 +107,7 @@ protected:
   platform::RecordingMessages messages_;
   platform::ScopedMessages messageScope_;
   sim::ice::Board board_;
-  fs::path dir_;
+  ScratchDir dir_{"vx930_debugger"};
   std::unique_ptr<IceConfig> config_;
   DebuggerState state_;
   FakeTimer timer_;

@@ -6,20 +6,19 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/scratch_dir.h"
+
 namespace vx930 {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ScratchDir;
 
 class IniFileTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("ini_test_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
     path_ = (dir_ / "with blank" ).string() + ".cfg";
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
   std::string Contents() const {
@@ -29,7 +28,7 @@ protected:
     return s.str();
   }
 
-  fs::path dir_;
+  ScratchDir dir_{"ini_test"};
   std::string path_;
 };
 

@@ -19,8 +19,9 @@
 #include "ide/ui/main_window.h"
 #include "ide/ui/source_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/view_test_app.h"
+#include "tests/ide/ui/test_app.h"
 #include "tests/ide/ui/board_link.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 namespace {
@@ -92,13 +93,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
   MainWindowTest() : messageScope_(messages_) {
     App();
-    dir_ = fs::temp_directory_path() /
-           ("vx930_main_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
   }
-  ~MainWindowTest() override { fs::remove_all(dir_); }
 
   std::unique_ptr<TForm1> MakeWindow(std::vector<int> goodPorts) {
     auto opener = std::make_unique<TestOpener>(board_, clock_, std::move(goodPorts));
@@ -111,7 +106,7 @@ protected:
   platform::ScopedMessages messageScope_;
   platform::VirtualClock clock_;
   sim::ice::Board board_;
-  fs::path dir_;
+  ScratchDir dir_{"vx930_main"};
   TestOpener* opener_ = nullptr;
 };
 

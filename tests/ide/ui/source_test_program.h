@@ -27,6 +27,7 @@
 
 #include "ide/image/code_image.h"
 #include "ide/image/omf_model.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 
@@ -38,10 +39,7 @@ struct ProcSpec {
 
 class SourceTestProgram {
 public:
-  explicit SourceTestProgram(const std::string& tag) {
-    dir_ = std::filesystem::temp_directory_path() / ("vx930_src_" + std::to_string(::getpid()) + "_" + tag);
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+  explicit SourceTestProgram(const std::string& tag) : dir_("vx930_src_" + tag) {
     WriteLines("steps.c", 30, "steps");
     WriteLines("other.c", 12, "other");
     AddModule("steps.c", {{"MAIN", 0x0100, 0x011C,
@@ -57,7 +55,6 @@ public:
     image_[0xFFFE] = 0x02;
     image_[0xFFFF] = 0x12;
   }
-  ~SourceTestProgram() { std::filesystem::remove_all(dir_); }
   SourceTestProgram(const SourceTestProgram&) = delete;
   SourceTestProgram& operator=(const SourceTestProgram&) = delete;
 
@@ -99,7 +96,7 @@ private:
     if (modules_.size() > 1) modules_[modules_.size() - 2].Next = &m;
   }
 
-  std::filesystem::path dir_;
+  ScratchDir dir_;
   std::deque<OmfLineBlock> blocks_;
   std::deque<OmfProcedure> procs_;
   std::deque<OmfModule> modules_;

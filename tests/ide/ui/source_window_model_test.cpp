@@ -12,6 +12,7 @@
 #include "ide/ui/source_window_model.h"
 #include "platform/messages.h"
 #include "tests/ide/ui/source_test_program.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 namespace {
@@ -428,19 +429,14 @@ TEST(ParseHexAddressTest, HexDigitsOnly) {
 class ModuleSourceTest : public ::testing::Test {
 protected:
   ModuleSourceTest() {
-    dir_ = fs::temp_directory_path() / ("vx930_srcfile_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
   }
-  ~ModuleSourceTest() override { fs::remove_all(dir_); }
   void Touch(const std::string& name) { std::ofstream(dir_ / name) << name; }
   std::string Dir() const { return dir_.string() + "/"; }
   std::string Found(const std::string& module) {
     const auto path = FindModuleSource(Dir(), module);
     return path ? fs::path(*path).filename().string() : "-";
   }
-  fs::path dir_;
+  ScratchDir dir_{"vx930_srcfile"};
 };
 
 TEST_F(ModuleSourceTest, TheExactNameFirstThenWithoutRegardToCase) {

@@ -19,7 +19,8 @@
 #include "ide/ui/main_window.h"
 #include "ide/ui/source_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/view_test_app.h"
+#include "tests/ide/ui/test_app.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 namespace {
@@ -36,10 +37,6 @@ class SourceWindowTest : public ::testing::Test {
 protected:
   SourceWindowTest() {
     TestApp();
-    dir_ = fs::temp_directory_path() / ("vx930_srcwin_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     window_ = std::make_unique<TForm1>(dir_.string());
     window_->resize(1000, 700);
     window_->show();
@@ -50,7 +47,6 @@ protected:
   }
   ~SourceWindowTest() override {
     window_.reset();
-    fs::remove_all(dir_);
   }
 
   // The OMF sample without a link: MAIN's source with its first line as the PC line.
@@ -82,7 +78,7 @@ protected:
 
   platform::RecordingMessages messages_;
   platform::ScopedMessages scope_{messages_};
-  fs::path dir_;
+  ScratchDir dir_{"vx930_srcwin"};
   std::unique_ptr<TForm1> window_;
 };
 

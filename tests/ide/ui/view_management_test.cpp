@@ -21,7 +21,8 @@
 #include "ide/ui/source_window.h"
 #include "ide/ui/watch_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/view_test_app.h"
+#include "tests/ide/ui/test_app.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 namespace {
@@ -39,15 +40,10 @@ class ViewTest : public ::testing::Test {
 protected:
   ViewTest() {
     TestApp();
-    dir_ = fs::temp_directory_path() / ("vx930_views_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
     window_ = NewWindow();
   }
   ~ViewTest() override {
     window_.reset();
-    fs::remove_all(dir_);
   }
 
   // A shown main window after its first paint, with the port dialog
@@ -84,7 +80,7 @@ protected:
 
   platform::RecordingMessages messages_;
   platform::ScopedMessages scope_{messages_};
-  fs::path dir_;
+  ScratchDir dir_{"vx930_views"};
   std::unique_ptr<TForm1> window_;
 };
 

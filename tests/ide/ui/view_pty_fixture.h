@@ -4,9 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -23,47 +20,16 @@
 
 #include "ide/ui/main_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/view_test_app.h"
-
-extern char** environ;
+#include "tests/ide/ui/test_app.h"
+#include "tests/support/board_sim_process.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {
 
 namespace fs = std::filesystem;
 
 inline const std::string kSamples = std::string(VX_FIXTURES_DIR) + "/../../samples/";
-inline const std::string kBoardSim = std::string(VX_BINARY_DIR) + "/sim/ice/vx930-boardsim";
-
-// vx930-boardsim as a child process; its pty's path.
-class BoardSim {
-public:
-  BoardSim() {
-    int out[2];
-    if (pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    char* argv[] = {const_cast<char*>(kBoardSim.c_str()), nullptr};
-    if (posix_spawn(&pid_, kBoardSim.c_str(), &actions, nullptr, argv, environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    char c;
-    while (pid_ > 0 && read(out[0], &c, 1) == 1 && c != '\n') path_ += c;
-    close(out[0]);
-  }
-  ~BoardSim() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& Path() const { return path_; }
-
-private:
-  pid_t pid_ = -1;
-  std::string path_;
-};
 
 // Clicks OK on the port dialog (COM1) as soon as it shows.
 inline void AnswerPortDialogWithCom1() {
@@ -82,11 +48,9 @@ class PtyIdeTest : public ::testing::Test {
 protected:
   void SetUp() override {
     TestApp();
-    if (!fs::exists(kBoardSim)) GTEST_SKIP() << "vx930-boardsim is not built";
-    ASSERT_FALSE(sim_.Path().empty());
-    setenv("COM1", sim_.Path().c_str(), 1);
-    dir_ = fs::temp_directory_path() / ("vx930_e2e_" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
+    if (!fs::exists(kBoardSimPath)) GTEST_SKIP() << "vx930-boardsim is not built";
+    ASSERT_FALSE(simPath_.empty());
+    com1_ = std::make_unique<ScopedEnv>("COM1", simPath_);
     window_ = std::make_unique<TForm1>(dir_.string());
     window_->resize(1100, 720);
     window_->show();
@@ -96,7 +60,6 @@ protected:
   }
   void TearDown() override {
     window_.reset();
-    fs::remove_all(dir_);
   }
 
   Debugger& D() { return window_->Controller(); }
@@ -125,8 +88,10 @@ protected:
 
   platform::RecordingMessages messages_;
   platform::ScopedMessages scope_{messages_};
-  BoardSim sim_;
-  fs::path dir_;
+  BoardSimProcess sim_;
+  std::string simPath_ = sim_.ReadLine();
+  std::unique_ptr<ScopedEnv> com1_;
+  ScratchDir dir_{"vx930_e2e"};
   std::unique_ptr<TForm1> window_;
 };
 

@@ -2,8 +2,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,8 +16,7 @@
 
 #include "sim/ice/engine_protocol.h"
 #include "tests/sim/ice/board_test_util.h"
-
-extern char** environ;
+#include "tests/support/board_sim_process.h"
 
 namespace sim::ice {
 namespace {
@@ -28,69 +25,7 @@ using test::Bytes;
 using test::Frame;
 using Steady = std::chrono::steady_clock;
 
-const char* const kBoardSim = VX_BINARY_DIR "/sim/ice/vx930-boardsim";
-
-class BoardSim {
-public:
-  explicit BoardSim(std::vector<std::string> args) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    args.insert(args.begin(), kBoardSim);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, kBoardSim, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
-    stdout_ = out[0];
-  }
-  ~BoardSim() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (stdout_ >= 0) ::close(stdout_);
-  }
-
-  // The first line the child prints, within 5 s.
-  std::string ReadLine() {
-    std::string line;
-    const auto deadline = Steady::now() + std::chrono::seconds(5);
-    while (Steady::now() < deadline) {
-      pollfd p{stdout_, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
-      char c;
-      if (::read(stdout_, &c, 1) != 1) break;
-      if (c == '\n') return line;
-      line += c;
-    }
-    return line;
-  }
-
-  // The exit status within `ms`, or -1 when the child still runs.
-  int WaitExit(int ms) {
-    const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
-    while (Steady::now() < deadline) {
-      int status = 0;
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      ::usleep(10000);
-    }
-    return -1;
-  }
-
-  pid_t pid() const { return pid_; }
-
-private:
-  pid_t pid_ = -1;
-  int stdout_ = -1;
-};
+using BoardSim = vx930::testing::BoardSimProcess;
 
 int OpenRaw(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
@@ -123,7 +58,7 @@ Bytes Exchange(int fd, const Bytes& frame, size_t replyLength) {
 }
 
 TEST(BoardPty, ServesTheBoardOnThePrintedPathUntilTerminated) {
-  BoardSim sim({});
+  BoardSim sim;
   ASSERT_GT(sim.pid(), 0);
   const std::string path = sim.ReadLine();
   ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
