@@ -171,6 +171,19 @@ TEST_F(SourceWindowTest, FindAddressFromTheEditorPopup) {
   EXPECT_EQ(messages_.Texts().size(), 1u);
 }
 
+// Fonts given in pixels once drew the text a few pixels high; 10 points is
+// at least 12 pixels on any screen of 72 dpi or more.
+TEST_F(SourceWindowTest, TheEditorDrawsItsTextAtAReadableSize) {
+  TfmSrcForm* source = OpenOmf();
+  ASSERT_NE(source, nullptr);
+  QsciScintilla* editor = source->Editor();
+  EXPECT_GE(editor->SendScintilla(QsciScintillaBase::SCI_TEXTHEIGHT, 0UL), 12);
+  for (int style : {0, 1, 5, 6}) {  // default, comment, keyword, string of the C lexer
+    EXPECT_GE(editor->SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZE, static_cast<unsigned long>(style)), 9)
+        << "style " << style;
+  }
+}
+
 TEST_F(SourceWindowTest, ADisassemblyPageHasOneLineMoreThanTheWindowShows) {
   TfmSrcForm* source = OpenOmf();
   ASSERT_NE(source, nullptr);
