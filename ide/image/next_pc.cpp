@@ -66,6 +66,9 @@ void CDecodeHex::GetNextPC(int32_t address, const TargetImages& target, int32_t&
 
 int32_t CDecodeHex::FindNext(int32_t start, int32_t end, bool calls) const {
   const CodeImage& code = Code();
+  // A negative start is below the image; compared unsigned it could still be
+  // below an end of -1 ("to the top") and index before the image.
+  if (start < 0) return -1;
   int32_t p = start;
   while (static_cast<uint32_t>(p) < static_cast<uint32_t>(end) && p < kTop) {
     const uint8_t op = code[static_cast<std::size_t>(p)];

@@ -141,6 +141,32 @@ TEST_F(NextPcTest, FindNextBranchAndCallWalkByLength) {
   EXPECT_EQ(decoder_.FindNextBranch(0xFFF0, 0x20000), 0xFFFF);
 }
 
+TEST(NextPcWalk, ANegativeStartNeverReadsBeforeTheImage) {
+  // Bytes just below the image that would read as a branch and a call.
+  struct Guarded {
+    std::array<uint8_t, 16> below;
+    CodeImage image;
+  };
+  auto g = std::make_unique<Guarded>();
+  g->image.fill(0xFF);
+  CDecodeHex decoder;
+  decoder.SetImage(&g->image);
+  // An end of -1, compared unsigned, lies above every start.
+  const std::pair<int32_t, int32_t> ranges[] = {{-4, -1}, {-1, -1}, {-16, -2}, {-4, 0x0100}};
+  for (uint8_t below : {uint8_t{0x80}, uint8_t{0x12}}) {
+    g->below.fill(below);
+    for (const auto& [start, end] : ranges) {
+      EXPECT_EQ(decoder.FindNextBranch(start, end), -1) << start << " " << end;
+      EXPECT_EQ(decoder.FindNextCall(start, end), -1) << start << " " << end;
+    }
+  }
+  // A start inside the image with an end of -1 walks to the top.
+  g->image[0xFFF0] = 0x12;
+  g->image[0xFFF3] = 0x80;
+  EXPECT_EQ(decoder.FindNextCall(0xFF00, -1), 0xFFF0);
+  EXPECT_EQ(decoder.FindNextBranch(0xFF00, -1), 0xFFF3);
+}
+
 TEST_F(NextPcTest, CallTargetsCarryThePageBits) {
   Put(0x0900, {0x31, 0x10});
   EXPECT_EQ(decoder_.GetCallTarget(0x0900), 0x0910);
