@@ -92,6 +92,10 @@ bool CDecodeHex::ReadSymbolBlock(const uint8_t* body, uint32_t length) {
       return false;
     }
     std::string name(reinterpret_cast<const char*>(body + p + 1), nameLength);
+    // A line break in a name would split its listing line and shift every
+    // line-to-address map below it.
+    for (char& c : name)
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
     p += 1 + nameLength;
     if (length - p < width) {
       FormatError();

@@ -107,6 +107,15 @@ TEST_F(SymbolFileTest, LongNamesAreRead) {
   EXPECT_EQ(Entries(decoder_.Symbols()), (std::vector<Entry>{{0x40, name}, {0x41, "AFTER"}}));
 }
 
+TEST_F(SymbolFileTest, ControlCharactersInANameNeverSplitItsListingLine) {
+  ASSERT_TRUE(LoadWith(SymFile({SymBody(2, {{"ST\nA\rRT\x7f", 3}})}), ":03000000020003F8\r\n:00000001FF\r\n"));
+  EXPECT_EQ(Entries(decoder_.Labels()), (std::vector<Entry>{{3, "ST?A?RT?"}}));
+  const auto& listing = *decoder_.Listing();
+  EXPECT_EQ(listing[0], "0000    02 00 03   LJMP   ST?A?RT?(0003H)");
+  EXPECT_EQ(listing[1], "ST?A?RT?:");
+  EXPECT_EQ(decoder_.AddressToLine(3), 2);
+}
+
 // Any malformed file shows the format error, keeps what was read before and ends.
 struct BadSymCase {
   const char* name;
