@@ -53,8 +53,12 @@ SerialPort::~SerialPort() { Close(); }
 
 bool SerialPort::Fail(const std::string& what) {
   error_ = what + ": " + std::strerror(errno);
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) {
+    if (exclusive_) ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+  }
   fd_ = -1;
+  exclusive_ = false;
   return false;
 }
 
@@ -75,12 +79,15 @@ bool SerialPort::Open(const std::string& device, uint32_t baud) {
     return Fail(device);
   }
   // TIOCEXCL keeps other processes out, but not privileged ones; the lock
-  // also stops a second instance of our own programs running as root.
-  if (::ioctl(fd_, TIOCEXCL) != 0) return Fail(device + ": exclusive mode");
+  // also stops a second instance of our own programs running as root. The
+  // lock comes first: an opener that loses it must not touch the flag that
+  // the owner's exclusive use rests on.
   if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EWOULDBLOCK) errno = EBUSY;
     return Fail(device);
   }
+  if (::ioctl(fd_, TIOCEXCL) != 0) return Fail(device + ": exclusive mode");
+  exclusive_ = true;
 
   termios tio{};
   if (::tcgetattr(fd_, &tio) != 0) return Fail(device + ": tcgetattr");
@@ -168,6 +175,10 @@ bool SerialPort::Close() {
     tio.c_cc[VTIME] = oldVtime_;
     ::tcsetattr(fd_, TCSANOW, &tio);
   }
+  // The flag belongs to the device, not to our descriptor: left set, it would
+  // lock everyone else out for as long as any other program holds the device.
+  if (exclusive_) ::ioctl(fd_, TIOCNXCL);
+  exclusive_ = false;
   const int r = ::close(fd_);
   fd_ = -1;
   return r == 0 || errno == EINTR;  // after EINTR the descriptor is gone on Linux

@@ -45,6 +45,7 @@ private:
   bool Fail(const std::string& what);
 
   int fd_ = -1;
+  bool exclusive_ = false;  // TIOCEXCL set by us, to be cleared at close
   unsigned char oldVmin_ = 0;
   unsigned char oldVtime_ = 0;
   std::string error_;

@@ -4,8 +4,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <chrono>
 #include <cstdlib>
@@ -190,6 +194,50 @@ TEST(SerialPort, OpenIsExclusive) {
   EXPECT_FALSE(second.Error().empty());
   first.Close();
   EXPECT_TRUE(second.Open(pty.slave())) << second.Error();
+}
+
+// What an ordinary user's program gets when it opens the device: 0 opened,
+// EBUSY, another errno, or -1 when the test cannot act as such a user.
+// Root passes an exclusive line, so the attempt runs in a child that has
+// given up root.
+int OpenAsOrdinaryUser(const std::string& device) {
+  const pid_t child = ::fork();
+  if (child < 0) return -1;
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(255);
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ::_exit(fd >= 0 ? 0 : (errno & 0x7F));
+  }
+  int status = 0;
+  if (::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status) == 255 ? -1 : WEXITSTATUS(status);
+}
+
+// The line is ours alone while the port is open, and free again once it is
+// closed, even when some other program held the device open all along.
+TEST(SerialPort, ExclusiveWhileOpenAndReleasedByClose) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  ASSERT_EQ(::chmod(pty.slave().c_str(), 0666), 0);
+  if (OpenAsOrdinaryUser(pty.slave()) != 0) GTEST_SKIP() << "cannot open as an ordinary user";
+  const int other = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(other, 0);
+
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    SerialPort port;
+    ASSERT_TRUE(port.Open(pty.slave())) << port.Error();
+    EXPECT_EQ(OpenAsOrdinaryUser(pty.slave()), EBUSY);
+    ASSERT_TRUE(port.Close());
+    EXPECT_EQ(OpenAsOrdinaryUser(pty.slave()), 0);
+  }
+  // A second opener that is refused leaves the first one's line exclusive.
+  SerialPort first, second;
+  ASSERT_TRUE(first.Open(pty.slave())) << first.Error();
+  EXPECT_FALSE(second.Open(pty.slave()));
+  EXPECT_EQ(OpenAsOrdinaryUser(pty.slave()), EBUSY);
+  first.Close();
+  ::close(other);
 }
 
 TEST(SerialPort, MissingOrUnsuitableDeviceFailsWithAReason) {
