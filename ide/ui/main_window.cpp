@@ -274,8 +274,13 @@ SourceView* TForm1::CreateSourceView() {
 SfrView* TForm1::CreateSfrView() { return AddChild(new TSFR_HForm(*debugger_)); }
 
 RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks callbacks) {
+  // An edit that needs the view opens it behind the window the user works
+  // in; the View menu brings it forward itself.
+  QMdiSubWindow* current = mdi_->currentSubWindow();
   // The view reads and edits the target only while it is halted.
-  return AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return state_->Stopped != 0; }));
+  RamView* view = AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return state_->Stopped != 0; }));
+  if (current) mdi_->setActiveSubWindow(current);
+  return view;
 }
 
 BreakPointView* TForm1::CreateBreakPointView() {

@@ -166,6 +166,22 @@ TEST_F(ViewTest, ClosingFreesMostViewsAndMinimisesTheOthers) {
   EXPECT_TRUE(Sub(ram)->isMinimized());
 }
 
+TEST_F(ViewTest, AnEditThatOpensTheRamViewLeavesTheActiveWindowInFront) {
+  Choose("BreakPoint1");
+  QMdiSubWindow* active = Sub(D().fmBreakPoint);
+  ASSERT_EQ(window_->MdiArea()->activeSubWindow(), active);
+  ASSERT_TRUE(D().SetInRAMByte(0x30, 0x5A));
+  QCoreApplication::processEvents();
+  ASSERT_NE(D().InRAMView, nullptr);
+  EXPECT_TRUE(Sub(D().InRAMView)->isVisible()) << "shown as a child";
+  EXPECT_EQ(window_->MdiArea()->activeSubWindow(), active) << "not brought to the front";
+  const QList<QMdiSubWindow*> stack = window_->MdiArea()->subWindowList(QMdiArea::StackingOrder);
+  EXPECT_EQ(stack.back(), active);
+  // The View menu still brings it forward.
+  Choose("InternalRAM1");
+  EXPECT_EQ(window_->MdiArea()->activeSubWindow(), Sub(D().InRAMView));
+}
+
 TEST_F(ViewTest, TheSfrWindowLeavesTheMainWindowItsSize) {
   window_->resize(600, 400);
   QCoreApplication::processEvents();
