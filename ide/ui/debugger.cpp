@@ -675,47 +675,62 @@ void Debugger::RefreshRAMViews(const ChildWindow* sender) {
 
 // --------------------------------------------------------------- view menu
 
-RamViewCallbacks Debugger::RamBlockCallbacks(std::function<bool(IceCommands&, uint8_t*, int)> read,
-                                             std::function<bool(IceCommands&, const uint8_t*, int)> write) {
-  RamViewCallbacks cb;
-  cb.read = [this, read = std::move(read)](uint8_t* buffer, int start) {
-    IceCommands* ice = Ice();
-    if (!ice) return false;
-    bool ok = false;
-    for (int attempt = 0; attempt < 3 && !ok; ++attempt) ok = read(*ice, buffer, start);
-    return ok;
-  };
-  cb.write = [this, write = std::move(write)](const uint8_t* buffer, int start) {
-    IceCommands* ice = Ice();
-    return ice && write(*ice, buffer, start);
-  };
-  return cb;
+namespace {
+
+// A block read: up to three tries without a pause; the last result counts.
+template <class Read>
+bool ReadBlock3(Read&& read) {
+  bool ok = false;
+  for (int attempt = 0; attempt < 3 && !ok; ++attempt) ok = read();
+  return ok;
+}
+
+}  // namespace
+
+bool Debugger::InRAMRead(uint8_t* buffer, int blockStart) {
+  IceCommands* ice = Ice();
+  if (!ice) return false;
+  return ReadBlock3([&] { return ice->RxInRAM(buffer, static_cast<uint8_t>(blockStart)); });
+}
+
+bool Debugger::InRAMWrite(const uint8_t* buffer, int blockStart) {
+  IceCommands* ice = Ice();
+  return ice && ice->TxInRAM(static_cast<uint8_t>(blockStart), buffer);
+}
+
+void Debugger::InRAMEdited() {
+  if (SFR_HForm) SFR_HForm->RefreshRegisters();
+}
+
+bool Debugger::In1kRAMRead(uint8_t* buffer, int blockStart) {
+  IceCommands* ice = Ice();
+  if (!ice) return false;
+  return ReadBlock3([&] { return ice->Rx1kRAM(buffer, static_cast<uint16_t>(blockStart)); });
+}
+
+bool Debugger::In1kRAMWrite(const uint8_t* buffer, int blockStart) {
+  IceCommands* ice = Ice();
+  return ice && ice->Tx1kRAM(static_cast<uint16_t>(blockStart), buffer);
 }
 
 void Debugger::CreateInRAMView() {
   if (!host_.views) return;
-  RamViewCallbacks cb = RamBlockCallbacks(
-      [](IceCommands& ice, uint8_t* buffer, int start) { return ice.RxInRAM(buffer, static_cast<uint8_t>(start)); },
-      [](IceCommands& ice, const uint8_t* buffer, int start) {
-        return ice.TxInRAM(static_cast<uint8_t>(start), buffer);
-      });
-  cb.destroyed = [this] { InRAMView = nullptr; };
-  cb.edited = [this] {
-    // R0..R7 live in internal RAM.
-    if (SFR_HForm) SFR_HForm->RefreshRegisters();
-  };
+  RamViewCallbacks cb;
+  cb.read = [this](uint8_t* buffer, int start) { return InRAMRead(buffer, start); };
+  cb.write = [this](const uint8_t* buffer, int start) { return InRAMWrite(buffer, start); };
+  cb.destroyed = [this] { InRAMViewClosed(); };
+  cb.edited = [this] { InRAMEdited(); };
   InRAMView = host_.views->CreateRamView("Internal 256 RAM", std::move(cb));
   if (InRAMView) InRAMView->AttachImage(s_.InRAMImage.data(), kInRAMSize);
 }
 
 void Debugger::Create1kRAMView() {
   if (!host_.views) return;
-  RamViewCallbacks cb = RamBlockCallbacks(
-      [](IceCommands& ice, uint8_t* buffer, int start) { return ice.Rx1kRAM(buffer, static_cast<uint16_t>(start)); },
-      [](IceCommands& ice, const uint8_t* buffer, int start) {
-        return ice.Tx1kRAM(static_cast<uint16_t>(start), buffer);
-      });
-  cb.destroyed = [this] { In1kRAMView = nullptr; };
+  // The 1 KB view has no edit callback.
+  RamViewCallbacks cb;
+  cb.read = [this](uint8_t* buffer, int start) { return In1kRAMRead(buffer, start); };
+  cb.write = [this](const uint8_t* buffer, int start) { return In1kRAMWrite(buffer, start); };
+  cb.destroyed = [this] { In1kRAMViewClosed(); };
   In1kRAMView = host_.views->CreateRamView("Internal 1k RAM_1", std::move(cb));
   if (In1kRAMView) In1kRAMView->AttachImage(s_.In1kRAMImage.data(), s_.In1kRAMSize);
 }

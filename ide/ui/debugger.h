@@ -110,6 +110,17 @@ public:
   bool WriteIn1kRAMByte(uint8_t value, int index);
   void RefreshRAMViews(const ChildWindow* sender);
 
+  // The RAM views' block callbacks: reads take up to three tries without a
+  // pause, writes one; both fail at once without a link.
+  bool InRAMRead(uint8_t* buffer, int blockStart);
+  bool InRAMWrite(const uint8_t* buffer, int blockStart);
+  void InRAMViewClosed() { InRAMView = nullptr; }
+  // R0..R7 live in internal RAM: an open SFR window shows the edit.
+  void InRAMEdited();
+  bool In1kRAMRead(uint8_t* buffer, int blockStart);
+  bool In1kRAMWrite(const uint8_t* buffer, int blockStart);
+  void In1kRAMViewClosed() { In1kRAMView = nullptr; }
+
   // View menu.
   void SFRH1Click();
   void InternalRAM1Click();
@@ -137,10 +148,6 @@ private:
   void AttachOmfToSource();
   // Views drop every pointer into the OMF program and decoder.
   void DetachProgramFromViews();
-  // A RAM view's block reads (three tries) and writes (one) through the
-  // command set, failing while there is none.
-  RamViewCallbacks RamBlockCallbacks(std::function<bool(IceCommands&, uint8_t*, int)> read,
-                                     std::function<bool(IceCommands&, const uint8_t*, int)> write);
   void CreateInRAMView();
   void Create1kRAMView();
   void CreateSfrView();

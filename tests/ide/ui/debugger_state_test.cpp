@@ -2,6 +2,9 @@
 // the controller that touch the views.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "tests/ide/ui/debugger_fixture.h"
 
 namespace vx930::testing {
@@ -164,6 +167,56 @@ TEST_F(ControllerStateTest, ClosedViewsAreForgotten) {
   // Everything still works with the views gone.
   debugger_->RefreshRAMViews(nullptr);
   debugger_->Reset1Click();
+}
+
+TEST_F(ControllerStateTest, RamViewBlockReadsTakeThreeTriesAndWritesOne) {
+  std::array<uint8_t, kRamBlockSize> block{};
+  // Without a link every block callback fails at once.
+  EXPECT_FALSE(debugger_->InRAMRead(block.data(), 0x40));
+  EXPECT_FALSE(debugger_->InRAMWrite(block.data(), 0x40));
+  EXPECT_FALSE(debugger_->In1kRAMRead(block.data(), 0x40));
+  EXPECT_FALSE(debugger_->In1kRAMWrite(block.data(), 0x40));
+  Connect();
+  struct Case {
+    const char* name;
+    uint8_t command;
+    uint32_t lost;
+    bool ok;
+    int tries;
+    std::function<bool()> call;
+  };
+  const Case cases[] = {
+      {"icReqInRAM", 0x07, 2, true, 3, [&] { return debugger_->InRAMRead(block.data(), 0x40); }},
+      {"icReqInRAM", 0x07, 3, false, 3, [&] { return debugger_->InRAMRead(block.data(), 0x40); }},
+      {"icReq1kRAM", 0x09, 2, true, 3, [&] { return debugger_->In1kRAMRead(block.data(), 0x3C0); }},
+      {"icReq1kRAM", 0x09, 3, false, 3, [&] { return debugger_->In1kRAMRead(block.data(), 0x3C0); }},
+      {"icTxInRAM", 0x08, 1, false, 1, [&] { return debugger_->InRAMWrite(block.data(), 0x40); }},
+      {"icTx1kRAM", 0x0A, 1, false, 1, [&] { return debugger_->In1kRAMWrite(block.data(), 0x3C0); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " lost " + std::to_string(c.lost));
+    board_.ClearFaults();
+    board_.AddFault(NoReplyTo(c.command, 1, c.lost));
+    Sent();
+    EXPECT_EQ(c.call(), c.ok);
+    const std::vector<std::string> sent = Sent();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), c.name), c.tries);
+  }
+}
+
+TEST_F(ControllerStateTest, OnlyTheInternalRamViewTellsTheSfrWindowOfAnEdit) {
+  views_.available = true;
+  debugger_->InternalRAM1Click();
+  debugger_->muInternal1kRAM1Click();
+  ASSERT_EQ(views_.rams.size(), 2u);
+  EXPECT_FALSE(views_.rams[1]->callbacks.edited) << "the 1 KB view has no edit callback";
+  views_.rams[0]->callbacks.edited();  // no SFR window: nothing to do
+  debugger_->SFRH1Click();
+  views_.rams[0]->callbacks.edited();
+  EXPECT_EQ(views_.sfrs.at(0)->registerRefreshes, 1);
+  views_.rams[1]->callbacks.destroyed();
+  EXPECT_EQ(debugger_->In1kRAMView, nullptr);
+  EXPECT_NE(debugger_->InRAMView, nullptr);
 }
 
 TEST_F(ControllerStateTest, TheOneByteOneKRamWriteNeedsALink) {
