@@ -38,7 +38,8 @@ public:
   bool Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size_t& received) override;
   void PurgeRx() override;
   void PurgeTx() override;
-  // Puts back the read time-out settings the device had before Open.
+  // Puts back the read time-out settings the device had before Open and
+  // gives up the exclusive hold, so that others may open the device again.
   bool Close() override;
 
 private:

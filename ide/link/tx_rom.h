@@ -5,9 +5,9 @@
 // stReady, back to the last accepted block; anything else (or no valid
 // reply) an error with a 10 ms pause, and the third error since the count
 // was last cleared (every fourth accepted block clears it) ends the download.
-// A download that sent something polls the board's status up to three times
-// at the end. An image with nothing to send succeeds: the erase already made
-// the emulator's code memory equal to it.
+// A download that has succeeded so far polls the board's status up to three
+// times at the end. An image with nothing to send succeeds (the erase already
+// made the emulator's code memory equal to it) and is polled like any other.
 //
 // Address and Success may be read from another thread at any time; the
 // result is final once IsFinished(). A stop request ends the loop after the
