@@ -58,6 +58,9 @@ QTableWidget* TfmWatchForm::MakeGrid(const char* name, int w0, int w1, int w2) {
   grid->setObjectName(name);
   grid->setHorizontalHeaderLabels({"Name", "Value", "Type"});
   grid->verticalHeader()->hide();
+  // The header's minimum follows the font and would otherwise raise the
+  // rows above their 15 pixels.
+  grid->verticalHeader()->setMinimumSectionSize(15);
   grid->verticalHeader()->setDefaultSectionSize(15);
   grid->setColumnWidth(0, w0);
   grid->setColumnWidth(1, w1);

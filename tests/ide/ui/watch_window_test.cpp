@@ -77,6 +77,7 @@ TEST_F(WatchWindowTest, PagesGridsAndTheirHeaders) {
     EXPECT_EQ(Cells(grid), kEmptyGrid);
   }
   EXPECT_EQ(window_->sgLocalVar()->columnWidth(1), 112);
+  for (QTableWidget* grid : {window_->sgLocalVar(), window_->sgGblVar()}) EXPECT_EQ(grid->rowHeight(0), 15);
   EXPECT_EQ(window_->sgGblVar()->columnWidth(0), 40);
 }
 
