@@ -148,6 +148,8 @@ void TSFR_HForm::CellClick(int tag) {
   ValueBox(tag)->setText(QString::fromStdString("  " + HexByte(value)));
   if (!cells_.IsRegister(tag)) {
     s.SetSFRValue(SFRTable[cells_.Row(tag)].SfrAddress, value);
+    // A new PSW selects another bank: R0..R7 must show that bank's bytes.
+    RefreshRegisters();
     return;
   }
   const int k = tag - cells_.ShownCount();

@@ -155,6 +155,26 @@ TEST_F(SfrWindowTest, EditingAnSfrMarksTheBlockForSending) {
   EXPECT_EQ(state_.SFRImage[SFRTable[7].ImageIndex], 0x21);
 }
 
+TEST_F(SfrWindowTest, EditingPswShowsTheRegistersOfTheNewBank) {
+  for (int k = 0; k < 8; ++k) {
+    state_.InRAMImage[k] = static_cast<uint8_t>(0x10 + k);
+    state_.InRAMImage[0x08 + k] = static_cast<uint8_t>(0x80 + k);
+  }
+  form_->RefreshValues();
+  EXPECT_EQ(Box(58), "  12");
+  Edit(27, "08");  // PSW: bank 1
+  EXPECT_EQ(state_.SFRImage[kSfrIndexPSW], 0x08);
+  for (int k = 0; k < 8; ++k) EXPECT_EQ(Box(56 + k), QString("  8%1").arg(k)) << k;
+  // The dialog of a register and its box agree.
+  QString shown;
+  WhenDialogShows([&](TfmSFRSetting& d) {
+    shown = d.edSFRValue()->text();
+    d.btnCancel()->click();
+  });
+  form_->CellClick(58);
+  EXPECT_EQ(shown, "82");
+}
+
 TEST_F(SfrWindowTest, ReadOnlyRegistersOpenButChangeNothing) {
   for (const int row : {43, 44, 54, 55}) {  // ADC0L, ADC0H, PCL, PCH
     SCOPED_TRACE(row);
