@@ -306,8 +306,10 @@ void Debugger::Timer1Timer() {
       if (restarted) return;
     }
   }
-  RefreshAfterStop();
+  // The target has halted: the views read it back now, and a view reads
+  // nothing from a target it is told still runs.
   s_.Stopped = 1;
+  RefreshAfterStop();
 }
 
 void Debugger::RefreshAfterStop() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -174,6 +175,7 @@ public:
     globals = g;
     locals = l;
     ++refreshes;
+    if (onRefresh) onRefresh();
   }
   void DetachOmf() override {
     modules = nullptr;
@@ -186,6 +188,7 @@ public:
   const OmfSymbol* locals = nullptr;
   int fills = 0;
   int refreshes = 0;
+  std::function<void()> onRefresh;
 };
 
 class FakeBreakPoints final : public BreakPointView, public FakeChild {

@@ -75,6 +75,24 @@ TEST_F(RunControlTest, NormalRunStopsAtABreakPointAndTheViewsRefresh) {
   EXPECT_EQ(frame_.LastStatus(), "");
 }
 
+TEST_F(RunControlTest, ViewsRefreshedAfterAHaltSeeTheTargetHalted) {
+  HaltAt(0x0100);
+  views_.available = true;
+  debugger_->ProcedureList1Click();
+  // A disassembly page in the source window: the halt is refreshed at once.
+  views_.sources.at(0)->lines = 0;
+  std::vector<int> stoppedAtRefresh;
+  views_.watches.at(0)->onRefresh = [&] { stoppedAtRefresh.push_back(state_.Stopped); };
+  state_.BreakPointTable[0] = BreakPointRec{0x0108, 1, 0};
+  debugger_->NormalRun1Click();
+  PollUntilQuiet();
+  ASSERT_EQ(state_.GetPC(), 0x0108u);
+  // The watch window reads nothing from a running target, so it must not
+  // be told the target still runs.
+  EXPECT_EQ(stoppedAtRefresh, std::vector<int>{1});
+  EXPECT_EQ(controls_.state, "stopped");
+}
+
 TEST_F(RunControlTest, NormalRunRefusedWhileRunningLeavesThePollOn) {
   HaltAt(0x0117);
   debugger_->FreeRun1Click();
