@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace vx930 {
@@ -33,6 +34,16 @@ TSelectPort::TSelectPort(int port, QWidget* owner) : QDialog(owner) {
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   if (auto* b = RadioGroup1->button(port)) b->setChecked(true);
+}
+
+void TSelectPort::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // Centred on the screen, not over the main window; the frame is known now.
+  if (const QScreen* s = screen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(s->availableGeometry().center());
+    move(frame.topLeft());
+  }
 }
 
 int TSelectPort::SelectedPort() const { return RadioGroup1->checkedId(); }

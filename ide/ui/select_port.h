@@ -22,6 +22,9 @@ public:
   std::optional<int> ShowModal(int port) override;
   int SelectedPort() const;
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
 private:
   QButtonGroup* RadioGroup1;
 };

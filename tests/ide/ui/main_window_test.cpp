@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTimer>
 #include <deque>
 #include <filesystem>
@@ -41,6 +42,7 @@ public:
     timer_.start();
   }
   std::vector<int> shownWith;
+  std::vector<bool> centredOnScreen;
 
 private:
   void Poll() {
@@ -48,6 +50,7 @@ private:
     if (!dialog || dialog == last_) return;
     last_ = dialog;
     shownWith.push_back(dialog->SelectedPort());
+    centredOnScreen.push_back(dialog->frameGeometry().center() == dialog->screen()->availableGeometry().center());
     const int answer = answers_.empty() ? 0 : answers_.front();
     if (!answers_.empty()) answers_.pop_front();
     QTimer::singleShot(0, dialog, [this, dialog, answer] {
@@ -116,6 +119,7 @@ TEST_F(MainWindowTest, AFailedOpenShowsTheDialogAgainAndCancelLeavesNoLink) {
   PortScript script({2, 0});
   window->FormPaint();
   EXPECT_EQ(script.shownWith, (std::vector<int>{3, 2})) << "preselected, then the last choice";
+  EXPECT_EQ(script.centredOnScreen, (std::vector<bool>{true, true}));
   EXPECT_EQ(opener_->opened, (std::vector<int>{2}));
   ASSERT_EQ(messages_.Shown().size(), 2u);
   EXPECT_EQ(messages_.Shown()[0].text, "Open ComPort Error!!");
