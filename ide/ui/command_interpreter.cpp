@@ -201,7 +201,10 @@ bool CommandInterpreter::CmdMFill(const Words& w) {
   if (end->value < begin->value) std::swap(begin, end);
   const bool external = begin->external;
   const auto value = static_cast<uint8_t>(*data & 0xFF);
-  for (int i = begin->value; i <= end->value; ++i) Set(external, i, value);
+  // A refused byte (its block could not be read) ends the fill: the link is
+  // down, and every further byte would wait out the same failed read.
+  for (int i = begin->value; i <= end->value; ++i)
+    if (!Set(external, i, value)) break;
   if (external)
     Send1k(begin->value, end->value - begin->value + 1);
   else
@@ -225,7 +228,8 @@ bool CommandInterpreter::CmdMCopy(const Words& w) {
     const int n = static_cast<int>(count);
     std::vector<uint8_t> bytes(static_cast<std::size_t>(n), 0);
     for (int i = 0; i < n; ++i) Get(source->external, source->value + i, bytes[static_cast<std::size_t>(i)]);
-    for (int i = 0; i < n; ++i) Set(target->external, target->value + i, bytes[static_cast<std::size_t>(i)]);
+    for (int i = 0; i < n; ++i)
+      if (!Set(target->external, target->value + i, bytes[static_cast<std::size_t>(i)])) break;
     if (target->external) Send1k(target->value, n);
   }
   if (!target->external) host_.RefreshRAMViews();

@@ -657,6 +657,10 @@ bool Debugger::SetInRAMByte(int index, uint8_t value) {
   if (index < 0 || index >= kInRAMSize) return false;
   // Internal RAM edits reach the emulator through the view's dirty blocks.
   if (!InRAMView) CreateInRAMView();
+  // The whole block goes back at the next run: the target's other bytes of
+  // it must be in the image first, or stale ones overwrite them. Without a
+  // link nothing goes back, and there is nothing to read.
+  if (InRAMView && Ice() && !InRAMView->LoadForEdit(index)) return false;
   s_.InRAMImage[index] = value;
   if (InRAMView) {
     InRAMView->MarkDirty(index);

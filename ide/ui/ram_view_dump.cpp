@@ -94,6 +94,16 @@ void RamDump::MarkDirty(int offset) {
   SetBit(dirty_, offset / kBlockBytes, true);
 }
 
+bool RamDump::LoadForEdit(int offset) {
+  if (offset < 0 || offset >= size_) return false;
+  const int block = offset / kBlockBytes;
+  if (!NeedsRead(block)) return true;
+  if (!ReadInto(block)) return false;
+  ClearRed();
+  ShowBlock(block);
+  return true;
+}
+
 bool RamDump::RedrawLine(int lineOffset) {
   if (lineOffset < 0 || lineOffset >= size_) return false;
   const int start = lineOffset / kLineBytes * kLineBytes;

@@ -66,6 +66,10 @@ public:
   void ClearLoaded();
   // The creator changed the byte at offset in the image itself.
   void MarkDirty(int offset);
+  // Reads the block of offset unless it is loaded or dirty, so that an edit
+  // the creator makes there is written back with the target's other bytes of
+  // the block, not stale ones. False when that read failed.
+  bool LoadForEdit(int offset);
 
   // Shows the 16 bytes of the line at lineOffset (rounded down to a line
   // start) as the image now holds them; each pair that differs from what was

@@ -92,6 +92,13 @@ void TfmRAM::ReloadAfterStop() {
   if (!ok) IdeMessage(kRamReadFailed);
 }
 
+bool TfmRAM::LoadForEdit(int offset) {
+  const bool ok = dump_.LoadForEdit(offset);
+  editor_->DumpChanged();
+  if (!ok) IdeMessage(kRamReadFailed);
+  return ok;
+}
+
 void TfmRAM::RedrawLine(int lineOffset) {
   if (dump_.RedrawLine(lineOffset)) editor_->DumpChanged();
 }

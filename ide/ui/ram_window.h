@@ -51,6 +51,7 @@ public:
   bool WriteBack() override { return dump_.WriteBack(); }
   void ClearLoaded() override { dump_.ClearLoaded(); }
   void ReloadAfterStop() override;
+  bool LoadForEdit(int offset) override;
   void MarkDirty(int offset) override { dump_.MarkDirty(offset); }
   void RedrawLine(int lineOffset) override;
 

@@ -153,7 +153,10 @@ void TSFR_HForm::CellClick(int tag) {
     return;
   }
   const int k = tag - cells_.ShownCount();
-  debugger_.SetInRAMByte(SfrCells::RegisterAddress(s, k), value);
+  if (!debugger_.SetInRAMByte(SfrCells::RegisterAddress(s, k), value)) {
+    RefreshRegisters();  // refused: the box goes back to what the image holds
+    return;
+  }
   debugger_.RefreshRAMViews(this);
 }
 

@@ -33,6 +33,9 @@ public:
   virtual void ClearLoaded() = 0;
   // Re-reads the visible blocks and marks changed bytes.
   virtual void ReloadAfterStop() = 0;
+  // Before the creator changes a byte: reads its block from the target
+  // unless the view holds it already; false (and a message) when that failed.
+  virtual bool LoadForEdit(int offset) = 0;
   // The block of offset was changed by the creator and must be written back.
   virtual void MarkDirty(int offset) = 0;
   // Redraws the 16-byte line starting at lineOffset where it differs.

@@ -55,6 +55,10 @@ public:
   bool TargetRunning() const override { return running; }
   bool SetInRAMByte(int i, uint8_t v) override {
     if (i < 0 || i > 255) return false;
+    if (i >= refuseFrom) {
+      ++refusals;
+      return false;
+    }
     iram[static_cast<std::size_t>(i)] = v;
     ++inWrites;
     return true;
@@ -114,6 +118,8 @@ public:
   std::array<uint8_t, 256> iram{};
   std::array<uint8_t, 1024> ram1k{};
   int inWrites = 0;
+  int refuseFrom = 256;  // internal RAM bytes from here on are refused
+  int refusals = 0;
   int kWrites = 0;
   std::vector<std::pair<int, uint8_t>> sent;
   Lines calls;
@@ -203,6 +209,18 @@ TEST_F(CommandInterpreterTest, HelpAloneListsEverySyntaxInTableOrder) {
   EXPECT_EQ(printed_.front(), "MDump Addr <CR>");
   EXPECT_EQ(printed_[9], "Load filename <CR>");
   EXPECT_EQ(printed_.back(), "Help Cmd");
+}
+
+// A byte refused because its block could not be read means the link is
+// down: the fill or copy ends there instead of waiting out every byte.
+TEST_F(CommandInterpreterTest, ARefusedByteEndsAFillOrACopy) {
+  host_.refuseFrom = 0x40;
+  EXPECT_TRUE(Run("MFILL 3EH 7FH 1"));
+  EXPECT_EQ(host_.iram[0x3E], 1);
+  EXPECT_EQ(host_.iram[0x3F], 1);
+  EXPECT_EQ(host_.refusals, 1);
+  EXPECT_TRUE(Run("MCOPY 0 40H 20H"));
+  EXPECT_EQ(host_.refusals, 2);
 }
 
 TEST_F(CommandInterpreterTest, MfillFillsInclusiveRangesEitherWayRound) {

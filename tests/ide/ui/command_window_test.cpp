@@ -185,6 +185,23 @@ TEST_F(CommandEndToEndTest, MemoryCommandsReachTheBoardsRam) {
   EXPECT_TRUE(messages_.Texts().empty());
 }
 
+// Internal RAM goes back a 64-byte block at a time: the board's own bytes of
+// a block no view has read must not be replaced by the host's stale copy.
+TEST_F(CommandEndToEndTest, AnInternalRamWriteKeepsTheBoardsOtherBytesOfItsBlock) {
+  board_.Access([](sim::ice::Memories& m, sim::ice::Core8051&) {
+    for (int a = 0xC0; a < 0x100; ++a) m.iram[static_cast<std::size_t>(a)] = static_cast<uint8_t>(a ^ 0x5A);
+  });
+  Type("MWRITE 0C5H 77H");
+  Type("MFILL 0F0H 0F1H 11H");
+  Type("STEPINTO");
+  PollUntilQuiet();
+  for (int a = 0xC0; a < 0x100; ++a) {
+    const uint8_t want = a == 0xC5 ? 0x77 : (a == 0xF0 || a == 0xF1) ? 0x11 : static_cast<uint8_t>(a ^ 0x5A);
+    EXPECT_EQ(BoardIram(a), want) << std::hex << a;
+  }
+  EXPECT_TRUE(messages_.Texts().empty());
+}
+
 TEST_F(CommandEndToEndTest, GoRunsToABreakPointSetFromTheCommandLine) {
   Type("SETBP 0117H 0");
   Type("GO");

@@ -153,6 +153,13 @@ public:
   }
   void ClearLoaded() override { ++clears; }
   void ReloadAfterStop() override { ++reloads; }
+  bool LoadForEdit(int offset) override {
+    const int b = offset / kRamBlockSize;
+    if ((loadedMask | dirtyMask) & (1u << b)) return true;
+    if (!callbacks.read || !callbacks.read(image + b * kRamBlockSize, b * kRamBlockSize)) return false;
+    loadedMask |= 1u << b;
+    return true;
+  }
   void MarkDirty(int offset) override { dirtyMask |= 1u << (offset / kRamBlockSize); }
   void RedrawLine(int offset) override { redrawn.push_back(offset); }
 
@@ -160,6 +167,7 @@ public:
   uint8_t* image = nullptr;
   int size = 0;
   uint32_t dirtyMask = 0;
+  uint32_t loadedMask = 0;
   int clears = 0;
   int reloads = 0;
   std::vector<int> redrawn;

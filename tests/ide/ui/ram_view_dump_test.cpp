@@ -434,6 +434,28 @@ TEST_F(RamDump1kTest, EditInABlockNeverReadReadsItFirstOrRefuses) {
                           [](uint8_t b) { return b == 0x66; }));
 }
 
+// The creator's edits (command and SFR windows) go through the same rule as
+// typing: the block is read before its first edit, never over an edit.
+TEST_F(RamDumpTest, LoadForEditReadsANewBlockOnceAndNeverOverAnEdit) {
+  std::iota(target.memory.begin(), target.memory.end(), 0);
+  Attach();
+  target.readFails = true;
+  EXPECT_FALSE(dump.LoadForEdit(0xC5));
+  EXPECT_FALSE(dump.IsLoaded(3));
+  target.readFails = false;
+  ASSERT_TRUE(dump.LoadForEdit(0xC5));
+  EXPECT_EQ(image[0xC0], 0xC0);
+  EXPECT_EQ(dump.Shown(0xFF), 0xFF);
+  ASSERT_TRUE(dump.LoadForEdit(0xC6));  // loaded: no second read
+  image[0x45] = 0x5A;
+  dump.MarkDirty(0x45);
+  ASSERT_TRUE(dump.LoadForEdit(0x46));  // dirty: never read over
+  EXPECT_EQ(image[0x45], 0x5A);
+  EXPECT_EQ(target.reads, (std::vector<int>{0xC0, 0xC0}));
+  EXPECT_FALSE(dump.LoadForEdit(256));
+  EXPECT_FALSE(dump.LoadForEdit(-1));
+}
+
 TEST_F(RamDumpTest, EditingAChangedPairTakesAwayItsMark) {
   Attach();
   ASSERT_TRUE(dump.ReloadVisible(0, 16));
