@@ -20,7 +20,7 @@
 #include "ide/link/load_progress_form.h"
 #include "ide/link/tx_rom.h"
 #include "platform/messages.h"
-#include "tests/ide/link/test_app.h"
+#include "tests/support/test_app.h"
 #include "tests/support/board_sim_process.h"
 #include "tests/support/scoped_env.h"
 

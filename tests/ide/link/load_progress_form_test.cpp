@@ -18,7 +18,7 @@
 
 #include "platform/messages.h"
 #include "tests/ide/link/fake_wire.h"
-#include "tests/ide/link/test_app.h"
+#include "tests/support/test_app.h"
 
 namespace vx930 {
 namespace {

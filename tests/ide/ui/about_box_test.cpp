@@ -1,6 +1,6 @@
 // The about box offscreen: its texts, the logo in the picture, and OK.
 #include "ide/ui/about_box.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 
 #include <gtest/gtest.h>
 

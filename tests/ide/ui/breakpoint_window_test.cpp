@@ -15,7 +15,7 @@
 #include "ide/ui/breakpoint_property.h"
 #include "ide/ui/breakpoint_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {

@@ -14,7 +14,7 @@
 
 #include "ide/ui/command_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 #include "tests/ide/ui/step_program.h"
 
 namespace vx930::testing {

@@ -16,7 +16,7 @@
 
 #include "ide/ui/ram_window_editor.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {

@@ -15,7 +15,7 @@
 #include "ide/ui/sfr_edit_dialog.h"
 #include "tests/ide/ui/debugger_fixture.h"
 #include "tests/ide/ui/sfr_dialog_script.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {

@@ -19,7 +19,7 @@
 #include "ide/ui/main_window.h"
 #include "ide/ui/source_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 #include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {

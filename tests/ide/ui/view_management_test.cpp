@@ -21,7 +21,7 @@
 #include "ide/ui/source_window.h"
 #include "ide/ui/watch_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 #include "tests/support/scratch_dir.h"
 
 namespace vx930::testing {

@@ -20,7 +20,7 @@
 
 #include "ide/ui/main_window.h"
 #include "platform/messages.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 #include "tests/support/board_sim_process.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"

@@ -13,7 +13,7 @@
 
 #include "ide/ui/watch_window.h"
 #include "tests/ide/ui/debugger_fixture.h"
-#include "tests/ide/ui/test_app.h"
+#include "tests/support/test_app.h"
 #include "tests/ide/ui/step_program.h"
 #include "tests/ide/ui/watch_fakes.h"
 

@@ -1,4 +1,4 @@
-// The QApplication of the widget tests: one per test program,
+// The QApplication of a widget test program: one per program,
 // reused when another file made it first. One made here is deleted when the
 // tests end, before the exit handlers run, so that Qt's input devices (made
 // by simulated key and mouse events) go while their registry still exists.
@@ -12,7 +12,7 @@ namespace vx930::testing {
 
 inline QApplication& TestApp() {
   static int argc = 1;
-  static char name[] = "test_vx930_ui";
+  static char name[] = "vx930_tests";
   static char* argv[] = {name, nullptr};
   static QApplication* ours = nullptr;
   if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) return *app;
