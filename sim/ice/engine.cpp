@@ -121,8 +121,9 @@ std::vector<uint8_t> Engine::Execute(const Effects& fx) {
       target_.RunRange(address, static_cast<uint16_t>(payload[0] << 8 | payload[1]));
       break;
     case icBusyCheck: {
-      if (fx.busy) return MakeReply(stBusy);
+      // A forced busy answer spoils the reply only: the target runs its slice as ever.
       if (config_.cyclesPerPoll > 0) target_.Execute(config_.cyclesPerPoll);
+      if (fx.busy) return MakeReply(stBusy);
       return MakeReply(target_.Running() ? stBusy : stReady);
     }
     case icTxBrkPnt:

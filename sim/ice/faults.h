@@ -12,8 +12,8 @@
 //   WrongCode   the reply's Code is `arg` (default Code + 1), checksum still good.
 //   ShortReply  only the first `arg` bytes of the reply go out (default all but one).
 //   StrayByte   one extra byte `arg` (default 0xFF) goes out before the reply.
-//   Busy        busy checks answer 12 whatever the target does; considers
-//               busy-check frames only.
+//   Busy        busy checks answer 12 whatever the target does (a running
+//               target still runs); considers busy-check frames only.
 //   FailBlock   a program block is not written and is answered with Code `arg`
 //               (default 0x00); considers icTxROM frames only.
 //   HangUp      the board stops answering for good; the pty server closes its

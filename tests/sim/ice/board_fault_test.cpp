@@ -168,6 +168,19 @@ TEST(BoardFaults, BusyForAFewPollsOrForEver) {
   EXPECT_EQ(test::BusyStatus(board), stReady);
 }
 
+TEST(BoardFaults, ForcedBusyAnswersStillRunTheTargetsSlice) {
+  Board board;  // manual pacing: the target runs only inside busy checks
+  // 0000 NOP / 0001 NOP / 0002 SJMP $, with a breakpoint at 0002
+  board.LoadCode(0, {0x00, 0x00, 0x80, 0xFE});
+  board.SetBreakpoint(0, Breakpoint{0x0002, true, 1});
+  board.AddFault(Rule(FaultKind::Busy, std::nullopt, 1, 1));
+  ASSERT_EQ(Exchange(board, Frame(icRun)).size(), 5u);
+  EXPECT_EQ(test::BusyStatus(board), stBusy);
+  EXPECT_FALSE(board.Running()) << "the spoiled poll still ran the target to its breakpoint";
+  EXPECT_EQ(board.LastHalt(), HaltReason::Breakpoint0);
+  EXPECT_EQ(test::BusyStatus(board), stReady);
+}
+
 TEST(BoardFaults, FailedProgramBlockIsNotWritten) {
   Board board;
   board.AddFault(Rule(FaultKind::FailBlock, std::nullopt, 2, 1, stReady));
