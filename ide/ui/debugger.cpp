@@ -289,6 +289,10 @@ void Debugger::Timer1Timer() {
   IceCommands* ice = Ice();
   uint8_t status = 0;
   const bool polled = ice && ice->BusyCheck(status);
+  if (polled || s_.Stopped != 0)
+    failedPolls_ = 0;
+  else if (++failedPolls_ == kFailedPollsBeforeMessage)
+    IdeMessage(kCommError);
   if (!(polled && status == kStatusReady && s_.Stopped == 0)) {
     host_.timer->Enable();
     return;

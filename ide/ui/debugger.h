@@ -156,7 +156,15 @@ private:
   DebuggerState& s_;
   IceConfig& config_;
   DebuggerHost host_;
+  // Polls in a row that got no answer; a pulled cable must not leave the
+  // user looking at "Processing Now ..." without a word.
+  int failedPolls_ = 0;
 };
+
+// Polls in a row without an answer (about 1.5 s at the least) before the
+// poll says once that the link is gone; it keeps polling, so a cable put
+// back lets the run end normally.
+inline constexpr int kFailedPollsBeforeMessage = 50;
 
 // "MESSAGE" in the IDE's message box.
 void IdeMessage(const std::string& text);

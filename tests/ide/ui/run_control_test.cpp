@@ -197,6 +197,31 @@ TEST_F(RunControlTest, ThePollKeepsPollingWhileBusyOrWhenThePollFails) {
   EXPECT_EQ(state_.Stopped, 0);
 }
 
+// A pulled cable during a run: the poll goes on (the run can still end once
+// the link is back) but says once, within a couple of seconds, that it hears
+// nothing; each new outage is reported again.
+TEST_F(RunControlTest, APollThatHearsNothingForLongSaysSoOnceAndKeepsPolling) {
+  HaltAt(0x0117);
+  debugger_->FreeRun1Click();
+  board_.AddFault(NoReplyTo(0x0C));
+  for (int tick = 1; tick < kFailedPollsBeforeMessage; ++tick) debugger_->Timer1Timer();
+  EXPECT_TRUE(messages_.Texts().empty());
+  for (int tick = 0; tick < 2 * kFailedPollsBeforeMessage; ++tick) debugger_->Timer1Timer();
+  EXPECT_EQ(messages_.Texts(), (Names{"Communication Error, Please Check Link and Try Again !!"}));
+  EXPECT_TRUE(timer_.enabled);
+  EXPECT_EQ(state_.Stopped, 0);
+
+  board_.ClearFaults();
+  debugger_->Timer1Timer();  // answered: busy
+  board_.AddFault(NoReplyTo(0x0C));
+  for (int tick = 0; tick < kFailedPollsBeforeMessage; ++tick) debugger_->Timer1Timer();
+  EXPECT_EQ(messages_.Texts().size(), 2u);
+  board_.ClearFaults();
+  debugger_->StopBtnClick();
+  PollUntilQuiet();
+  EXPECT_EQ(state_.Stopped, 1);
+}
+
 TEST_F(RunControlTest, APollWhileAlreadyHaltedReArmsWithoutRefreshing) {
   HaltAt(0x0100);
   timer_.enabled = true;
