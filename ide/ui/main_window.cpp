@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 
@@ -298,7 +299,21 @@ CommandView* TForm1::CreateCommandView() {
 
 // ------------------------------------------------------------ arrangement
 
-void TForm1::Cascade1Click() { mdi_->cascadeSubWindows(); }
+void TForm1::Cascade1Click() {
+  // Qt's own cascade sizes each window to its size hint, which for views
+  // that place their controls themselves is a bare title bar.
+  QList<QMdiSubWindow*> cascaded;
+  for (QMdiSubWindow* w : mdi_->subWindowList(QMdiArea::StackingOrder))
+    if (w->isVisible() && !w->isMinimized()) cascaded.append(w);
+  std::vector<QSize> sizes;
+  for (QMdiSubWindow* w : cascaded) {
+    if (w->isMaximized()) w->showNormal();
+    sizes.push_back(w->size());
+  }
+  const int step = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 4;
+  const std::vector<QRect> places = CascadeRects(mdi_->viewport()->rect(), sizes, step);
+  for (qsizetype i = 0; i < cascaded.size(); ++i) cascaded[i]->setGeometry(places[static_cast<std::size_t>(i)]);
+}
 
 void TForm1::Verital1Click() {
   tileMode_ = TileMode::Horizontal;

@@ -215,6 +215,42 @@ TEST(TileRectsTest, StripsShareTheAreaExactly) {
             (std::vector<QRect>{QRect(5, 7, 10, 5), QRect(5, 12, 10, 4)}));
 }
 
+TEST(CascadeRectsTest, SizesAreKeptAndCutToTheAreaAndCornersStartOverNearTheFarSide) {
+  const QRect area(0, 0, 300, 240);
+  EXPECT_TRUE(CascadeRects(QRect(), {QSize(10, 10)}, 20).empty());
+  const std::vector<QRect> r =
+      CascadeRects(area, {QSize(100, 50), QSize(400, 80), QSize(50, 300), QSize(10, 10), QSize(10, 10),
+                          QSize(10, 10), QSize(10, 10), QSize(10, 10), QSize(10, 10), QSize(10, 10)}, 20);
+  EXPECT_EQ(r[0], QRect(0, 0, 100, 50));
+  EXPECT_EQ(r[1], QRect(20, 20, 280, 80)) << "too wide: cut to the area";
+  EXPECT_EQ(r[2], QRect(40, 40, 50, 200)) << "too high: cut to the area";
+  EXPECT_EQ(r[8].topLeft(), QPoint(160, 160));
+  EXPECT_EQ(r[9].topLeft(), QPoint(0, 0)) << "past two thirds of the height the corners start over";
+  for (const QRect& rect : r) EXPECT_TRUE(area.contains(rect)) << rect.x() << "," << rect.y();
+}
+
+TEST_F(ViewTest, CascadeKeepsEachViewsSizeAndStacksTheirCorners) {
+  window_->resize(1200, 800);
+  OpenHex();
+  for (const char* action : {"SFRH1", "InternalRAM1", "BreakPoint1"}) Choose(action);
+  QCoreApplication::processEvents();
+  std::vector<QMdiSubWindow*> stack;
+  std::vector<QSize> before;
+  for (QMdiSubWindow* w : window_->MdiArea()->subWindowList(QMdiArea::StackingOrder)) {
+    stack.push_back(w);
+    before.push_back(w->size());
+  }
+  ASSERT_EQ(stack.size(), 4u);
+  Choose("Cascade1");
+  for (std::size_t i = 0; i < stack.size(); ++i) {
+    EXPECT_EQ(stack[i]->size(), before[i]) << stack[i]->windowTitle().toStdString();
+    if (i > 0) {
+      EXPECT_GT(stack[i]->geometry().top(), stack[i - 1]->geometry().top());
+    }
+  }
+  EXPECT_GT(Sub(D().SFR_HForm)->height(), 100) << "not shrunk to a title bar";
+}
+
 TEST_F(ViewTest, TileHorizontalStacksAndTileVerticalPutsSideBySide) {
   window_->resize(900, 650);
   OpenHex();
