@@ -159,7 +159,7 @@ bool Debugger::NormalRun() {
     }
   }
   IceCommands* ice = Ice();
-  const bool ok = Retry3([&] { return ice && (atBreak ? ice->StepICE() : ice->RunICE()); });
+  const bool ok = atBreak ? StepOnce() : Retry3([&] { return ice && ice->RunICE(); });
   if (!ok) {
     IdeMessage("Normal RUN failed, Please Check Link!!");
     return false;
@@ -168,6 +168,29 @@ bool Debugger::NormalRun() {
   host_.timer->Enable();
   host_.controls->SetRunningControls();
   return true;
+}
+
+// A single step, tried up to three times. A step whose reply was lost or
+// garbled on the way back has still been taken: before each resend the
+// board's program counter is read. One that moved counts as the step; a
+// board that does not answer that read is not sent the step again, since it
+// may have taken it. So one click never runs two or three instructions.
+bool Debugger::StepOnce() {
+  IceCommands* ice = Ice();
+  if (!ice) return false;
+  const auto pcOf = [](const std::array<uint8_t, SFRCount>& sfr) {
+    return static_cast<uint32_t>(sfr[kSfrIndexPCH]) * 256 + sfr[kSfrIndexPCL];
+  };
+  // The host copy holds the counter of the last halt or reset.
+  const uint32_t before = s_.RawPC();
+  std::array<uint8_t, SFRCount> sfr{};
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (ice->StepICE()) return true;
+    platform::CurrentClock().Sleep(5);
+    if (!ice->RxSFR(sfr.data())) return false;
+    if (pcOf(sfr) != before) return true;
+  }
+  return false;
 }
 
 void Debugger::FreeRun1Click() {
@@ -205,8 +228,7 @@ void Debugger::Step1Click() {
   s_.SrcStepInto = 0;
   s_.SrcStepOver = 0;
   if (fmSrcForm && fmSrcForm->LinesShown() == 1 && SourceStart(false)) return;
-  IceCommands* ice = Ice();
-  if (!Retry3([&] { return ice && ice->StepICE(); })) {
+  if (!StepOnce()) {
     IdeMessage("Step Into failed, Please Check Link!!");
     return;
   }

@@ -138,6 +138,7 @@ public:
 
 private:
   bool NormalRun();
+  bool StepOnce();
   bool RunTo(uint32_t address);
   bool SourceStart(bool over);
   bool SourceStage(uint32_t pc, bool first, bool over);

@@ -157,6 +157,51 @@ TEST_F(RunControlTest, StepIntoACallEntersTheFunction) {
   EXPECT_EQ(controls_.state, "stopped");
 }
 
+// The board steps when the request arrives; a reply spoiled or late on the
+// way back must not make the IDE step again. A request the board never
+// carried out is sent again.
+TEST_F(RunControlTest, AStepWhoseReplyIsSpoiledIsNotSentAgain) {
+  struct Case {
+    sim::ice::FaultKind kind;
+    std::optional<uint32_t> arg;
+    Names sent;
+  };
+  const Case cases[] = {
+      {sim::ice::FaultKind::BadChecksum, std::nullopt, {"icTxBrkPnt", "icStep"}},
+      {sim::ice::FaultKind::WrongCode, std::nullopt, {"icTxBrkPnt", "icStep"}},
+      {sim::ice::FaultKind::NoReply, std::nullopt, {"icTxBrkPnt", "icStep", "icStep"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(sim::ice::FaultKindName(c.kind)));
+    HaltAt(0x0105);
+    messages_.Clear();
+    board_.ClearFaults();
+    sim::ice::FaultRule rule = NoReplyTo(0x13, 1, 1);
+    rule.kind = c.kind;
+    rule.arg = c.arg;
+    board_.AddFault(rule);
+    debugger_->Step1Click();
+    PollUntilQuiet();
+    EXPECT_EQ(RunCommands(), c.sent);
+    EXPECT_EQ(state_.GetPC(), 0x0200u) << "one instruction: the call";
+    EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
+  }
+}
+
+// A reply so late that the board cannot answer the check either: the step
+// may have been taken, so it is reported as failed rather than sent again.
+TEST_F(RunControlTest, AStepWhoseReplyIsVeryLateIsSentOnceAndReportedFailed) {
+  HaltAt(0x0105);
+  sim::ice::FaultRule rule = NoReplyTo(0x13, 1, 1);
+  rule.kind = sim::ice::FaultKind::Late;
+  rule.arg = 5000;
+  board_.AddFault(rule);
+  debugger_->Step1Click();
+  EXPECT_EQ(RunCommands(), (Names{"icTxBrkPnt", "icStep"}));
+  EXPECT_EQ(messages_.Texts(), (Names{"Step Into failed, Please Check Link!!"}));
+  EXPECT_FALSE(timer_.enabled);
+}
+
 TEST_F(RunControlTest, StepOverWithoutAProgramAsksForOne) {
   state_.HexDecoder.reset();
   debugger_->StepOver1Click();
