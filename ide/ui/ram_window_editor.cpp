@@ -125,20 +125,18 @@ void RamDumpEditor::paintEvent(QPaintEvent*) {
   for (int line = first; line <= last; ++line) {
     const QString text = QString::fromStdString(dump_.LineText(line));
     const int y = (line - first) * lh + ascent;
-    // Runs of one colour: a red byte colours its two digits only.
-    int column = 0;
-    while (column < text.size()) {
-      auto redAt = [&](int c) {
-        if (c < RamDump::kHexColumn || c >= RamDump::kAsciiColumn - 1) return false;
-        const int rel = c - RamDump::kHexColumn;
-        return rel % 3 != 2 && dump_.IsRed(line * RamDump::kLineBytes + rel / 3);
-      };
-      const bool red = redAt(column);
-      int end = column + 1;
-      while (end < text.size() && redAt(end) == red) ++end;
+    // Each character is drawn at its own cell: the font's true advance is
+    // fractional, so a run drawn as one string drifts off the integer cell
+    // grid that the caret, the clicks and the other colour's runs use.
+    for (int column = 0; column < text.size(); ++column) {
+      const QChar ch = text.at(column);
+      if (ch == QLatin1Char(' ')) continue;
+      const int rel = column - RamDump::kHexColumn;
+      // A red byte colours its two digits only.
+      const bool red = column >= RamDump::kHexColumn && column < RamDump::kAsciiColumn - 1 && rel % 3 != 2 &&
+                       dump_.IsRed(line * RamDump::kLineBytes + rel / 3);
       painter.setPen(red ? QColor(Qt::red) : QColor(Qt::black));
-      painter.drawText(x0 + column * cw, y, text.mid(column, end - column));
-      column = end;
+      painter.drawText(x0 + column * cw, y, QString(ch));
     }
   }
   if (hasFocus() && dump_.LineCount() > 0) {

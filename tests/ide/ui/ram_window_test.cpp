@@ -10,6 +10,7 @@
 #include <QMdiArea>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <numeric>
@@ -193,6 +194,55 @@ TEST_F(RamWindowTest, ChangedPairsArePaintedRed) {
   target_[0x21] = 0xCC;
   view_->ReloadAfterStop();
   EXPECT_GT(redPixels(), 0);
+}
+
+// The font's true advance is not a whole pixel, so a red pair drawn at its
+// cell and black text drawn as one string would drift apart.
+TEST_F(RamWindowTest, RedAndBlackPairsStartAtTheirOwnCells) {
+  Open(256);
+  // Line 1 ends up all 00 with bytes 7 and 15 red: long black runs before
+  // each red pair.
+  auto redByte = [](int i) { return i == 7 || i == 15; };
+  for (const bool pass : {false, true}) {
+    view_->ClearLoaded();
+    for (int i = 0; i < RamDump::kLineBytes; ++i)
+      if (redByte(i) == pass) target_[0x10 + i] = 0x00;
+    view_->ReloadAfterStop();
+  }
+  ASSERT_EQ(view_->Dump().LineText(1).substr(0, 13), "0010 00 00 00");
+  for (int i = 0; i < RamDump::kLineBytes; ++i) ASSERT_EQ(view_->Dump().IsRed(0x10 + i), redByte(i)) << i;
+
+  RamDumpEditor* editor = Editor();
+  const QImage shot = editor->viewport()->grab().toImage();
+  ASSERT_LT(editor->CellOrigin(1, RamDump::kLastHexColumn).x(), shot.width());
+  const int top = editor->CellOrigin(1, 0).y();
+  // The leftmost inked x from the blank before a pair to its second digit,
+  // and whether that ink is red.
+  auto inkFrom = [&](int column, bool* red) {
+    const int from = editor->CellOrigin(1, column - 1).x();
+    const int to = editor->CellOrigin(1, column + 2).x();
+    int left = -1;
+    *red = false;
+    for (int x = from; x < to; ++x)
+      for (int y = top; y < top + editor->LineHeight(); ++y) {
+        const QColor c = shot.pixelColor(x, y);
+        if (std::min({c.red(), c.green(), c.blue()}) >= 128) continue;
+        if (left < 0) left = x;
+        if (c.red() > 180) *red = true;
+      }
+    return left;
+  };
+  bool red = false;
+  const int firstLeft = inkFrom(RamDump::kHexColumn, &red);
+  ASSERT_GE(firstLeft, 0);
+  const int bearing = firstLeft - editor->CellOrigin(1, RamDump::kHexColumn).x();
+  EXPECT_GE(bearing, 0);
+  for (int i = 0; i < RamDump::kLineBytes; ++i) {
+    const int column = RamDump::kHexColumn + 3 * i;
+    const int left = inkFrom(column, &red);
+    EXPECT_EQ(left - editor->CellOrigin(1, column).x(), bearing) << "byte " << i;
+    EXPECT_EQ(red, redByte(i)) << "byte " << i;
+  }
 }
 
 TEST_F(RamWindowTest, ScrollingReadsTheBlocksThatComeIntoView) {
