@@ -178,9 +178,6 @@ bool Debugger::NormalRun() {
 bool Debugger::StepOnce() {
   IceCommands* ice = Ice();
   if (!ice) return false;
-  const auto pcOf = [](const std::array<uint8_t, SFRCount>& sfr) {
-    return static_cast<uint32_t>(sfr[kSfrIndexPCH]) * 256 + sfr[kSfrIndexPCL];
-  };
   // The host copy holds the counter of the last halt or reset.
   const uint32_t before = s_.RawPC();
   std::array<uint8_t, SFRCount> sfr{};
@@ -188,7 +185,7 @@ bool Debugger::StepOnce() {
     if (ice->StepICE()) return true;
     platform::CurrentClock().Sleep(5);
     if (!ice->RxSFR(sfr.data())) return false;
-    if (pcOf(sfr) != before) return true;
+    if (DebuggerState::RawPCOf(sfr) != before) return true;
   }
   return false;
 }

@@ -9,10 +9,6 @@ DebuggerState::DebuggerState() : CodeImage(std::make_unique<vx930::CodeImage>())
   CodeImage->fill(0xFF);
 }
 
-uint32_t DebuggerState::RawPC() const {
-  return static_cast<uint32_t>(SFRImage[kSfrIndexPCH]) * 256 + SFRImage[kSfrIndexPCL];
-}
-
 uint32_t DebuggerState::GetPC() const {
   const uint32_t raw = RawPC();
   return raw == 0 ? 0 : raw - 1;

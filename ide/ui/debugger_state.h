@@ -68,7 +68,10 @@ struct DebuggerState {
   std::unique_ptr<IceCommands> IceCmd;
 
   // The program counter as the emulator reports it (SFR bytes PCH:PCL).
-  uint32_t RawPC() const;
+  uint32_t RawPC() const { return RawPCOf(SFRImage); }
+  static uint32_t RawPCOf(const std::array<uint8_t, SFRCount>& sfr) {
+    return static_cast<uint32_t>(sfr[kSfrIndexPCH]) * 256 + sfr[kSfrIndexPCL];
+  }
   // The program counter the views and stepping use: raw - 1, 0 for raw 0.
   uint32_t GetPC() const;
   uint8_t PSW() const { return SFRImage[kSfrIndexPSW]; }
