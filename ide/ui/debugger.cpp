@@ -12,12 +12,13 @@ namespace {
 constexpr const char* kStopFirst = "Please Stop the ICE First !!";
 constexpr const char* kCommError = "Communication Error, Please Check Link and Try Again !!";
 
-// The front end's retry pattern: up to three tries, 5 ms after each failed one.
+// The front end's retry pattern: up to three tries, 5 ms after each failed
+// one. The RAM views' block reads retry without a pause.
 template <class Command>
-bool Retry3(Command&& command) {
+bool Retry3(Command&& command, uint32_t pauseMs = 5) {
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (command()) return true;
-    platform::CurrentClock().Sleep(5);
+    if (pauseMs > 0) platform::CurrentClock().Sleep(pauseMs);
   }
   return false;
 }
@@ -704,22 +705,10 @@ void Debugger::RefreshRAMViews(const ChildWindow* sender) {
 
 // --------------------------------------------------------------- view menu
 
-namespace {
-
-// A block read: up to three tries without a pause; the last result counts.
-template <class Read>
-bool ReadBlock3(Read&& read) {
-  bool ok = false;
-  for (int attempt = 0; attempt < 3 && !ok; ++attempt) ok = read();
-  return ok;
-}
-
-}  // namespace
-
 bool Debugger::InRAMRead(uint8_t* buffer, int blockStart) {
   IceCommands* ice = Ice();
   if (!ice) return false;
-  return ReadBlock3([&] { return ice->RxInRAM(buffer, static_cast<uint8_t>(blockStart)); });
+  return Retry3([&] { return ice->RxInRAM(buffer, static_cast<uint8_t>(blockStart)); }, 0);
 }
 
 bool Debugger::InRAMWrite(const uint8_t* buffer, int blockStart) {
@@ -734,7 +723,7 @@ void Debugger::InRAMEdited() {
 bool Debugger::In1kRAMRead(uint8_t* buffer, int blockStart) {
   IceCommands* ice = Ice();
   if (!ice) return false;
-  return ReadBlock3([&] { return ice->Rx1kRAM(buffer, static_cast<uint16_t>(blockStart)); });
+  return Retry3([&] { return ice->Rx1kRAM(buffer, static_cast<uint16_t>(blockStart)); }, 0);
 }
 
 bool Debugger::In1kRAMWrite(const uint8_t* buffer, int blockStart) {

@@ -96,12 +96,7 @@ void RamDump::MarkDirty(int offset) {
 
 bool RamDump::LoadForEdit(int offset) {
   if (offset < 0 || offset >= size_) return false;
-  const int block = offset / kBlockBytes;
-  if (!NeedsRead(block)) return true;
-  if (!ReadInto(block)) return false;
-  ClearRed();
-  ShowBlock(block);
-  return true;
+  return LoadBlock(offset / kBlockBytes);
 }
 
 bool RamDump::RedrawLine(int lineOffset) {
@@ -142,14 +137,17 @@ void RamDump::ShowBlock(int block) {
   std::copy(image_ + start, image_ + start + kBlockBytes, shown_.begin() + start);
 }
 
+bool RamDump::LoadBlock(int block) {
+  if (!NeedsRead(block)) return true;
+  if (!ReadInto(block)) return false;
+  ClearRed();
+  ShowBlock(block);
+  return true;
+}
+
 bool RamDump::ReloadVisible(int firstLine, int pageLines) {
-  for (const int start : WindowBlocks(firstLine, pageLines)) {
-    const int block = start / kBlockBytes;
-    if (!NeedsRead(block)) continue;
-    if (!ReadInto(block)) return false;
-    ClearRed();
-    ShowBlock(block);
-  }
+  for (const int start : WindowBlocks(firstLine, pageLines))
+    if (!LoadBlock(start / kBlockBytes)) return false;
   return true;
 }
 
@@ -246,11 +244,7 @@ RamDump::EditResult RamDump::TypeDigit(int digit) {
 
   const int index = (column - kHexColumn) / 3 + line * kLineBytes;
   const int block = index / kBlockBytes;
-  if (NeedsRead(block)) {
-    if (!ReadInto(block)) return EditResult::ReadFailed;
-    ClearRed();
-    ShowBlock(block);
-  }
+  if (!LoadBlock(block)) return EditResult::ReadFailed;
   const bool high = (column - kHexColumn) % 3 == 0;
   uint8_t& byte = image_[index];
   byte = high ? static_cast<uint8_t>((byte & 0x0F) | (digit << 4)) : static_cast<uint8_t>((byte & 0xF0) | digit);

@@ -123,6 +123,9 @@ private:
   static void SetBit(std::vector<uint8_t>& map, int block, bool on);
   bool ReadInto(int block);
   void ShowBlock(int block);
+  // Reads and shows a block that is neither loaded nor dirty (a new block
+  // clears every red mark); true when there was nothing to read.
+  bool LoadBlock(int block);
   void ClearRed();
   void SetRed(int offset, bool on);
   bool NeedsRead(int block) const { return !IsLoaded(block) && !IsDirty(block); }

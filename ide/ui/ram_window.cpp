@@ -80,23 +80,20 @@ void TfmRAM::ReloadVisible() {
     return;
   }
   SetNotReadNote(false);
-  const bool ok = dump_.ReloadVisible(editor_->FirstVisibleLine(), editor_->PageLines());
-  editor_->DumpChanged();
-  if (!ok) IdeMessage(kRamReadFailed);
+  Redraw(dump_.ReloadVisible(editor_->FirstVisibleLine(), editor_->PageLines()));
 }
 
 void TfmRAM::ReloadAfterStop() {
   SetNotReadNote(false);
-  const bool ok = dump_.ReloadAfterStop(editor_->FirstVisibleLine(), editor_->PageLines());
-  editor_->DumpChanged();
-  if (!ok) IdeMessage(kRamReadFailed);
+  Redraw(dump_.ReloadAfterStop(editor_->FirstVisibleLine(), editor_->PageLines()));
 }
 
-bool TfmRAM::LoadForEdit(int offset) {
-  const bool ok = dump_.LoadForEdit(offset);
+bool TfmRAM::LoadForEdit(int offset) { return Redraw(dump_.LoadForEdit(offset)); }
+
+bool TfmRAM::Redraw(bool readOk) {
   editor_->DumpChanged();
-  if (!ok) IdeMessage(kRamReadFailed);
-  return ok;
+  if (!readOk) IdeMessage(kRamReadFailed);
+  return readOk;
 }
 
 void TfmRAM::RedrawLine(int lineOffset) {

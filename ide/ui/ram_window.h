@@ -68,6 +68,8 @@ private:
   void DigitTyped(int digit);
   bool Halted() const { return !targetHalted_ || targetHalted_(); }
   void SetNotReadNote(bool shown);
+  // Shows the dump as it now stands and says when the read before it failed.
+  bool Redraw(bool readOk);
 
   RamViewCallbacks callbacks_;
   std::function<bool()> targetHalted_;
