@@ -44,8 +44,10 @@ inline constexpr int32_t kStatusNoPack = 7;
 //   answer; the same 1 s for the transmit queue to empty, and 2 s for a block
 //   of up to 256 bytes to come back whole.
 // After an exchange that failed, the next command first waits until the
-// line has been quiet for quietMs (at most quietLimitMs in all) and purges,
-// so that a late byte is never taken for the next prompt's answer.
+// line has been quiet for one reply time and purges, so that a late byte is
+// never taken for the next prompt's answer. One reply time is the length of
+// the wait that failed, at least quietMs and at most quietMaxMs; the whole
+// drain of a line that never goes quiet ends after quietLimitMs.
 struct LinkTimings {
   uint32_t comPassMs = 10;
   uint32_t comPromptMs = 500;
@@ -55,6 +57,7 @@ struct LinkTimings {
   uint32_t usbSendMs = 1000;
   uint32_t usbBlockMs = 2000;
   uint32_t quietMs = 200;
+  uint32_t quietMaxMs = 1000;
   uint32_t quietLimitMs = 3000;
 };
 

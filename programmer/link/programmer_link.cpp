@@ -1,11 +1,26 @@
 #include "programmer/link/programmer_link.h"
 
+#include <algorithm>
+
 #include "platform/clock.h"
 
 namespace zolvek {
 
 ProgrammerLink::ProgrammerLink(LinkState& state, SerialOpener opener)
     : state_(state), com_(state, std::move(opener)), lpt_(state), usb_(state) {}
+
+uint32_t ProgrammerLink::WaitMs(uint32_t waitCount) const {
+  const LinkTimings& t = state_.Timings;
+  const uint32_t pass = state_.LinkKind == kLinkUsb ? t.usbPassMs : state_.LinkKind == kLinkLpt ? t.lptPassMs : t.comPassMs;
+  const uint64_t ms = (static_cast<uint64_t>(waitCount) + 1) * pass;
+  return ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
+}
+
+void ProgrammerLink::Spoil(uint32_t replyMs) {
+  const LinkTimings& t = state_.Timings;
+  const uint32_t quiet = std::min(std::max(replyMs, t.quietMs), std::max(t.quietMaxMs, t.quietMs));
+  quietMs_ = std::max(quietMs_, quiet);
+}
 
 int ProgrammerLink::SendByte(uint8_t byte) {
   int sent = 0;
@@ -14,7 +29,7 @@ int ProgrammerLink::SendByte(uint8_t byte) {
     case kLinkLpt: sent = lpt_.LptSend(byte); break;
     default: sent = com_.ComSend(byte); break;
   }
-  if (!sent) spoiled_ = true;
+  if (!sent) MarkSpoiled();
   return sent;
 }
 
@@ -25,13 +40,13 @@ uint16_t ProgrammerLink::ReceiveByte(uint32_t waitCount) {
     case kLinkLpt: r = lpt_.LptReceive(waitCount); break;
     default: r = com_.ComReceive(waitCount); break;
   }
-  if (r == 0) spoiled_ = true;
+  if (r == 0) Spoil(WaitMs(waitCount));
   return r;
 }
 
 void ProgrammerLink::Resynchronise() {
   const LinkTimings& t = state_.Timings;
-  const uint32_t quiet = spoiled_ ? t.quietMs : 0;
+  const uint32_t quiet = quietMs_;
   switch (state_.LinkKind) {
     case kLinkUsb: usb_.DrainQuiet(quiet, t.quietLimitMs); break;
     case kLinkLpt: lpt_.DrainQuiet(quiet, t.quietLimitMs); break;
@@ -39,7 +54,7 @@ void ProgrammerLink::Resynchronise() {
       com_.DrainQuiet(quiet, t.quietLimitMs);
       break;
   }
-  spoiled_ = false;
+  quietMs_ = 0;
 }
 
 int ProgrammerLink::SendCommand(uint8_t code) {
@@ -50,19 +65,19 @@ int ProgrammerLink::SendCommand(uint8_t code) {
     case kLinkLpt: status = lpt_.LptCommand(code); break;
     default: status = com_.ComCommand(code); break;
   }
-  if (status != kStatusOk) spoiled_ = true;
+  if (status != kStatusOk) Spoil(state_.LinkKind == kLinkUsb || state_.LinkKind == kLinkLpt ? WaitMs(1) : state_.Timings.comPromptMs);
   return status;
 }
 
 int ProgrammerLink::WriteBlock(const uint8_t* buffer, std::size_t n) {
   const int r = IsUsb() ? usb_.UsbWriteBlock(buffer, n) : 1;
-  if (r) spoiled_ = true;
+  if (r) MarkSpoiled();
   return r;
 }
 
 int ProgrammerLink::ReadBlock(uint8_t* buffer, std::size_t n) {
   const int r = IsUsb() ? usb_.UsbReadBlock(buffer, n) : 1;
-  if (r) spoiled_ = true;
+  if (r) Spoil(state_.Timings.usbBlockMs);
   return r;
 }
 

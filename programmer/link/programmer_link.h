@@ -47,17 +47,22 @@ public:
   void Delay(uint16_t ms) { zolvek::Delay(ms); }
 
   // The exchange went wrong: the next command waits for quiet and purges.
-  void MarkSpoiled() { spoiled_ = true; }
-  bool Spoiled() const { return spoiled_; }
+  void MarkSpoiled() { Spoil(state_.Timings.quietMs); }
+  bool Spoiled() const { return quietMs_ != 0; }
+  // How long the next command will wait for quiet (0: not spoiled).
+  uint32_t QuietMs() const { return quietMs_; }
+  // The time ReceiveByte(waitCount) may take on the current link.
+  uint32_t WaitMs(uint32_t waitCount) const;
 
 private:
+  void Spoil(uint32_t replyMs);
   void Resynchronise();
 
   LinkState& state_;
   ComTransport com_;
   LptTransport lpt_;
   UsbTransport usb_;
-  bool spoiled_ = false;
+  uint32_t quietMs_ = 0;
 };
 
 }  // namespace zolvek

@@ -1,5 +1,7 @@
 #include "programmer/link/progress.h"
 
+#include <algorithm>
+
 #include "programmer/link/programmer_link.h"
 
 namespace zolvek {
@@ -8,7 +10,9 @@ int Progress::Percent(int32_t count, int32_t total) {
   if (count >= total) return 100;
   if (count <= 0) return 0;
   if (total < 10000) return count * 100 / total;
-  return count / (total / 100);
+  // Dividing by a rounded-down hundredth can reach 100 before the end; the
+  // display says 100 % only when all is done.
+  return std::min(count / (total / 100), 99);
 }
 
 void Progress::ShowProgress(ProgressTarget* dialog) {

@@ -59,6 +59,8 @@ public:
   void BeepOk();
   void BeepError();
 
+  // 100 when count >= total, 0 when count <= 0, else count x 100 / total
+  // (count / (total / 100) from a total of 10000 on), at most 99.
   static int Percent(int32_t count, int32_t total);
 
 private:
