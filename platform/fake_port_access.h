@@ -72,7 +72,7 @@ private:
   std::vector<int> setUps_;
   uint16_t current_ = 1;
   uint8_t data_ = 0;
-  uint8_t control_ = 0x0B;  // every inverted output at rest: pins 1, 14, 17 high
+  uint8_t control_ = 0x04;  // every output pin high, as a port at rest
   uint8_t ecr_ = 0;
 };
 

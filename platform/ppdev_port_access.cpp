@@ -152,7 +152,7 @@ void PpdevPortAccess::WritePort(uint16_t address, uint8_t value) {
 
 bool PpdevPortAccess::GetPin(int pin) {
   const PinPlace place = ParallelPin(pin);
-  if (place.reg == PinPlace::None) return false;
+  if (fd_ < 0 || place.reg == PinPlace::None) return false;
   return PinLevel(place, ReadRegister(place.reg));
 }
 
