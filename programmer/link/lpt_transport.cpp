@@ -113,6 +113,7 @@ uint16_t LptTransport::TableBase() const {
 
 bool LptTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
   if (!IsOpen()) return false;
+  if (quietMs == 0 && !port_->GetPin(kSelect)) return true;  // nothing offered: leave the port alone
   const uint32_t start = platform::CurrentClock().Tick();
   bool quiet = false;
   port_->WritePort(Address(kControlOffset), kControlInput);

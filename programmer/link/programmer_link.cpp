@@ -69,6 +69,13 @@ int ProgrammerLink::SendCommand(uint8_t code) {
   return status;
 }
 
+void ProgrammerLink::CloseAll() {
+  com_.ComClose();
+  lpt_.LptCloseLink();
+  usb_.UsbClose();
+  quietMs_ = 0;
+}
+
 int ProgrammerLink::WriteBlock(const uint8_t* buffer, std::size_t n) {
   const int r = IsUsb() ? usb_.UsbWriteBlock(buffer, n) : 1;
   if (r) MarkSpoiled();

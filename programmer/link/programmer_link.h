@@ -6,9 +6,10 @@
 // that did not come, a byte that could not be sent, a prompt that was not
 // answered, or one the caller marks spoiled, such as an operation ended on
 // the abort byte) the next SendCommand first waits until the line has been
-// quiet for LinkTimings::quietMs and purges, so that a late byte is never
-// read as the answer to the next "AT". Before every "AT" whatever input is
-// waiting is dropped as well: the programmer never speaks unasked.
+// quiet for one reply time (see LinkTimings) and purges the input, so that a
+// late byte is never read as the answer to the next "AT". Before every "AT"
+// whatever input is waiting is dropped as well: the programmer never speaks
+// unasked.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +46,10 @@ public:
   int WriteBlock(const uint8_t* buffer, std::size_t n);
   int ReadBlock(uint8_t* buffer, std::size_t n);
   void Delay(uint16_t ms) { zolvek::Delay(ms); }
+
+  // Closes every link, whatever LinkKind is: the COM port, the parallel port
+  // (left idle) and the USB device; before a change of link and at exit.
+  void CloseAll();
 
   // The exchange went wrong: the next command waits for quiet and purges.
   void MarkSpoiled() { Spoil(state_.Timings.quietMs); }

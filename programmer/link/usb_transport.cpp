@@ -84,6 +84,10 @@ void UsbTransport::UsbClose() {
 
 bool UsbTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
   if (!IsOpen()) return false;
+  if (quietMs == 0) {
+    FtCount rx;
+    if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) == FT_OK && rx.value() == 0) return true;
+  }
   const uint32_t start = platform::CurrentClock().Tick();
   bool quiet = false;
   while (platform::ElapsedSince(start) < limitMs) {
