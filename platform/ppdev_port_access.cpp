@@ -12,12 +12,12 @@ namespace platform {
 
 PinPlace ParallelPin(int pin) {
   switch (pin) {
-    case 1: return {PinPlace::Control, 0x01, true};   // strobe
+    case 1: return {PinPlace::Control, 0x01, true};  // strobe
     case 14: return {PinPlace::Control, 0x02, true};  // auto-feed
     case 16: return {PinPlace::Control, 0x04, false};  // init
     case 17: return {PinPlace::Control, 0x08, true};  // select-in
     case 10: return {PinPlace::Status, 0x40, false};  // ack
-    case 11: return {PinPlace::Status, 0x80, true};   // busy
+    case 11: return {PinPlace::Status, 0x80, true};  // busy
     case 12: return {PinPlace::Status, 0x20, false};  // paper end
     case 13: return {PinPlace::Status, 0x10, false};  // select
     case 15: return {PinPlace::Status, 0x08, false};  // error

@@ -23,8 +23,7 @@ int Commands::Pack(uint16_t& reply) {
 }
 
 int Commands::GetMemory(uint16_t address, uint8_t count, uint8_t* out) {
-  const int status =
-      Command(CMD_GETMEM, {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), count, 1});
+  const int status = Command(CMD_GETMEM, {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), count, 1});
   if (status != kStatusOk) return status;
   for (int i = 0; i < count; ++i) {
     const uint16_t r = Reply(reply_wait::kGetMem);
@@ -106,8 +105,12 @@ int Commands::Sram(uint8_t function, uint32_t address, uint32_t count) {
   if (status != kStatusOk) return status;
   if (function == kSramRead || function == kSramWrite) link_.Delay(pause_ms::kSramData);
   const auto c = ThreeLevelCount(count);
-  const uint8_t rest[6] = {static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address),
-                           static_cast<uint8_t>(address >> 8), c[0], c[1], c[2]};
+  const uint8_t rest[6] = {static_cast<uint8_t>(address >> 16),
+                           static_cast<uint8_t>(address),
+                           static_cast<uint8_t>(address >> 8),
+                           c[0],
+                           c[1],
+                           c[2]};
   for (uint8_t b : rest)
     if (!link_.SendByte(b)) return kStatusNotSent;
   return kStatusOk;
@@ -150,6 +153,16 @@ int Commands::ReadAnswered(uint8_t* out, std::size_t n, uint32_t wait, bool usbB
   return 0;
 }
 
+int Commands::ReadThenAnswer(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks) {
+  if (usbBlocks && link_.IsUsb()) return ReadAnswered(out, n, wait, true);
+  for (std::size_t i = 0; i < n; ++i) {
+    const uint16_t r = Reply(wait);
+    if (!link_.SendByte(0) || !(r & 0x100)) return 1;
+    out[i] = static_cast<uint8_t>(r);
+  }
+  return 0;
+}
+
 int Commands::WriteBytes(const uint8_t* data, std::size_t n, bool usbBlocks) {
   if (usbBlocks && link_.IsUsb()) {
     for (std::size_t i = 0; i < n; i += UsbTransport::kBlockSize)
@@ -161,8 +174,7 @@ int Commands::WriteBytes(const uint8_t* data, std::size_t n, bool usbBlocks) {
   return 0;
 }
 
-EchoResult Commands::EchoedDownload(std::span<const uint8_t> image,
-                                    const std::function<void(std::size_t)>& progress) {
+EchoResult Commands::EchoedDownload(std::span<const uint8_t> image, const std::function<void(std::size_t)>& progress) {
   const std::size_t n = image.size();
   if (link_.IsUsb()) {
     std::vector<uint8_t> echo(UsbTransport::kBlockSize);

@@ -131,38 +131,44 @@ public:
   uint16_t Reply(uint32_t wait) { return link_.ReceiveByte(wait); }
 
   // --- One function per command (0 or the framing status) ---
-  int Pack(uint16_t& reply);                                  // 'B'
-  int Download() { return Command(CMD_DOWNLOAD); }            // 'D', then ReadAnswered
-  int Pass() { return Command(CMD_PASS); }                    // 'F'
+  int Pack(uint16_t& reply);  // 'B'
+  int Download() { return Command(CMD_DOWNLOAD); }  // 'D', then ReadAnswered
+  int Pass() { return Command(CMD_PASS); }  // 'F'
   int GetMemory(uint16_t address, uint8_t count, uint8_t* out);  // 'G'; 1 also when a byte did not come
-  int Setup();                                                // 'H' 1, 0x1A, 2; pause
-  int QueryCardSize(uint16_t& reply);                         // 'H' 0x7A, 0, 0xF0
-  int QueryCardStatus(uint16_t& reply);                       // 'H' 0x43, 0, 0xF0; pause
-  int GetRegister(uint8_t number, uint16_t& reply);           // 'I'
-  int Key(uint16_t& reply);                                   // 'J'
-  int LoadDriverHeader(uint32_t n);                           // 'L' count
+  int Setup();  // 'H' 1, 0x1A, 2; pause
+  int QueryCardSize(uint16_t& reply);  // 'H' 0x7A, 0, 0xF0
+  int QueryCardStatus(uint16_t& reply);  // 'H' 0x43, 0, 0xF0; pause
+  int GetRegister(uint8_t number, uint16_t& reply);  // 'I'
+  int Key(uint16_t& reply);  // 'J'
+  int LoadDriverHeader(uint32_t n);  // 'L' count
   int Auto(bool start) { return Command(CMD_AUTO, {0, static_cast<uint8_t>(start ? 1 : 0)}); }  // 'N'
-  int Operate(uint8_t code) { return Command(CMD_OPERATE, {code}); }                               // 'P'
-  int Quit();                                                 // 'Q'; pause
+  int Operate(uint8_t code) { return Command(CMD_OPERATE, {code}); }  // 'P'
+  int Quit();  // 'Q'; pause
   int Checksum(uint32_t start, uint32_t length, uint16_t& sum);  // 'S'; 1 also when a byte did not come
-  int Mode(uint8_t code) { return Command(CMD_MODE, {code}); }   // 'T'
-  int Upload() { return Command(CMD_UPLOAD); }                // 'U', then the bytes and a closing 0
-  int Idle() { return Command(CMD_IDLE); }                    // 'V'
+  int Mode(uint8_t code) { return Command(CMD_MODE, {code}); }  // 'T'
+  int Upload() { return Command(CMD_UPLOAD); }  // 'U', then the bytes and a closing 0
+  int Idle() { return Command(CMD_IDLE); }  // 'V'
   int SetRegister(uint8_t number, uint8_t value) { return Command(CMD_SETREG, {number, value}); }  // 'W'
-  int GetBlock(const std::array<uint8_t, 5>& header) { return Command(CMD_GETBLOCK, header); }    // 'X'
-  int SetBlock(const std::array<uint8_t, 5>& header) { return Command(CMD_SETBLOCK, header); }    // 'Y'
+  int GetBlock(const std::array<uint8_t, 5>& header) { return Command(CMD_GETBLOCK, header); }  // 'X'
+  int SetBlock(const std::array<uint8_t, 5>& header) { return Command(CMD_SETBLOCK, header); }  // 'Y'
   int Sram(uint8_t function, uint32_t address, uint32_t count);  // 'g' header
-  int Map(bool card);                                         // 'h'; pause
-  int SramQuery();                                            // 'i'; pause
-  int LoadMonitorHeader(uint32_t n);                          // 'l' 0, 0xF0, count
+  int Map(bool card);  // 'h'; pause
+  int SramQuery();  // 'i'; pause
+  int LoadMonitorHeader(uint32_t n);  // 'l' 0, 0xF0, count
   int UploadByte(uint8_t value) { return Command(CMD_UPLOADBYTE, {value}); }  // 'u'
-  int Fill(uint8_t value, uint16_t& reply);                   // 'v'
+  int Fill(uint8_t value, uint16_t& reply);  // 'v'
 
   // --- Data phases ---
-  // n bytes from the programmer, each asked for with a 0: byte by byte with
-  // the reply wait, or on USB (when usbBlocks) in blocks of up to 256 zeros
-  // written and read back. 0 done / 1 a byte or block did not come.
+  // n bytes from the programmer, each asked for with a 0 ('D', 'g' 0xF1):
+  // byte by byte, the 0 sent and then the byte read with the reply wait, or
+  // on USB (when usbBlocks) in blocks of up to 256 zeros written and read
+  // back. 0 done / 1 a byte or block did not come.
   int ReadAnswered(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks = true);
+  // n bytes the programmer sends unasked, each answered with a 0 once read
+  // ('X' and the tables): byte by byte, or on USB (when usbBlocks) as
+  // ReadAnswered. A byte that does not come is still answered with a 0, and
+  // ends the read with 1.
+  int ReadThenAnswer(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks = true);
   // n bytes to the programmer: byte by byte, or on USB (when usbBlocks) in
   // blocks of up to 256. 0 done / 1 a send failed.
   int WriteBytes(const uint8_t* data, std::size_t n, bool usbBlocks = true);
@@ -172,18 +178,18 @@ public:
   EchoResult EchoedDownload(std::span<const uint8_t> image, const std::function<void(std::size_t)>& progress = {});
 
   // --- Wrappers ---
-  int EndOperation();       // 'F'; 0 sent, 1 link error
-  int BeginOperation();     // 'V'; 0 sent, 1 link error
-  int PollStartKey();       // 1 when the start key was pressed
-  int PrepareOperation();   // 'T' 6; 1 sent, 0 link error
-  int QuerySramCard();      // 'i'; 1 sent, 0 link error
-  int MapSramCard();        // 'h' ... 0xE6; 0 sent, 1 link error
+  int EndOperation();  // 'F'; 0 sent, 1 link error
+  int BeginOperation();  // 'V'; 0 sent, 1 link error
+  int PollStartKey();  // 1 when the start key was pressed
+  int PrepareOperation();  // 'T' 6; 1 sent, 0 link error
+  int QuerySramCard();  // 'i'; 1 sent, 0 link error
+  int MapSramCard();  // 'h' ... 0xE6; 0 sent, 1 link error
   int MapInternalBuffer();  // 'h' ... 0xF8; 0 sent, 1 link error
-  int BeginAutoRun();       // 'N' 0, 1; 0 sent, 1 link error
-  int EndAutoRun();         // 'N' 0, 0; 0 sent, 1 link error
+  int BeginAutoRun();  // 'N' 0, 1; 0 sent, 1 link error
+  int EndAutoRun();  // 'N' 0, 0; 0 sent, 1 link error
   void SetTransferRange(const TargetZone& zone, uint32_t address, uint32_t count);
   int RestoreDeviceRange(const TargetZone& zone);  // 0 sent, 1 link error
-  int SetWholeDeviceRange(uint32_t size);          // 0 always
+  int SetWholeDeviceRange(uint32_t size);  // 0 always
   // ReadErrorAddress: registers 10, 11, 24; 0 with address set, or 1 (address
   // untouched) when a command could not be framed.
   int ReadErrorAddress(uint32_t& address);

@@ -26,8 +26,7 @@ void LptTransport::LptInit() {
 
 int LptTransport::LptSend(uint8_t byte) {
   if (!IsOpen()) return 0;
-  const Poll ready =
-      PollFor(state_.Timings.lptSendMs, [&] { return port_->GetPin(kError) ? Poll::Done : Poll::Wait; });
+  const Poll ready = PollFor(state_.Timings.lptSendMs, [&] { return port_->GetPin(kError) ? Poll::Done : Poll::Wait; });
   if (ready != Poll::Done) return 0;
   port_->WritePort(Address(kDataOffset), byte);
   port_->SetPin(kStrobe, false);

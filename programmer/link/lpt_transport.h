@@ -21,7 +21,7 @@ public:
   static constexpr uint16_t kDataOffset = 0;
   static constexpr uint16_t kControlOffset = 2;
   static constexpr uint16_t kEcrOffset = 0x402;
-  static constexpr uint8_t kControlInput = 0xE4;   // data lines in
+  static constexpr uint8_t kControlInput = 0xE4;  // data lines in
   static constexpr uint8_t kControlOutput = 0xC4;  // data lines out
 
   explicit LptTransport(LinkState& state) : state_(state) {}

@@ -11,7 +11,9 @@ ProgrammerLink::ProgrammerLink(LinkState& state, SerialOpener opener)
 
 uint32_t ProgrammerLink::WaitMs(uint32_t waitCount) const {
   const LinkTimings& t = state_.Timings;
-  const uint32_t pass = state_.LinkKind == kLinkUsb ? t.usbPassMs : state_.LinkKind == kLinkLpt ? t.lptPassMs : t.comPassMs;
+  const uint32_t pass = state_.LinkKind == kLinkUsb   ? t.usbPassMs
+                        : state_.LinkKind == kLinkLpt ? t.lptPassMs
+                                                      : t.comPassMs;
   const uint64_t ms = (static_cast<uint64_t>(waitCount) + 1) * pass;
   return ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
 }
@@ -50,9 +52,7 @@ void ProgrammerLink::Resynchronise() {
   switch (state_.LinkKind) {
     case kLinkUsb: usb_.DrainQuiet(quiet, t.quietLimitMs); break;
     case kLinkLpt: lpt_.DrainQuiet(quiet, t.quietLimitMs); break;
-    default:
-      com_.DrainQuiet(quiet, t.quietLimitMs);
-      break;
+    default: com_.DrainQuiet(quiet, t.quietLimitMs); break;
   }
   quietMs_ = 0;
 }
@@ -65,7 +65,8 @@ int ProgrammerLink::SendCommand(uint8_t code) {
     case kLinkLpt: status = lpt_.LptCommand(code); break;
     default: status = com_.ComCommand(code); break;
   }
-  if (status != kStatusOk) Spoil(state_.LinkKind == kLinkUsb || state_.LinkKind == kLinkLpt ? WaitMs(1) : state_.Timings.comPromptMs);
+  if (status != kStatusOk)
+    Spoil(state_.LinkKind == kLinkUsb || state_.LinkKind == kLinkLpt ? WaitMs(1) : state_.Timings.comPromptMs);
   return status;
 }
 

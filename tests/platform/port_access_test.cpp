@@ -16,13 +16,12 @@ TEST(ParallelPins, RegistersBitsAndInversions) {
     uint8_t mask;
     bool inverted;
   };
-  const Case cases[] = {{1, PinPlace::Control, 0x01, true},  {14, PinPlace::Control, 0x02, true},
-                        {16, PinPlace::Control, 0x04, false}, {17, PinPlace::Control, 0x08, true},
-                        {2, PinPlace::Data, 0x01, false},     {9, PinPlace::Data, 0x80, false},
-                        {10, PinPlace::Status, 0x40, false},  {11, PinPlace::Status, 0x80, true},
-                        {12, PinPlace::Status, 0x20, false},  {13, PinPlace::Status, 0x10, false},
-                        {15, PinPlace::Status, 0x08, false},  {18, PinPlace::None, 0, false},
-                        {0, PinPlace::None, 0, false}};
+  const Case cases[] = {
+      {1, PinPlace::Control, 0x01, true},  {14, PinPlace::Control, 0x02, true}, {16, PinPlace::Control, 0x04, false},
+      {17, PinPlace::Control, 0x08, true}, {2, PinPlace::Data, 0x01, false},    {9, PinPlace::Data, 0x80, false},
+      {10, PinPlace::Status, 0x40, false}, {11, PinPlace::Status, 0x80, true},  {12, PinPlace::Status, 0x20, false},
+      {13, PinPlace::Status, 0x10, false}, {15, PinPlace::Status, 0x08, false}, {18, PinPlace::None, 0, false},
+      {0, PinPlace::None, 0, false}};
   for (const Case& c : cases) {
     const PinPlace p = ParallelPin(c.pin);
     EXPECT_EQ(p.reg, c.reg) << c.pin;

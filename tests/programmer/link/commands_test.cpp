@@ -41,12 +41,30 @@ TEST_F(CommandsTest, EachCommandOnTheWire) {
       {"upload", {'U'}, {}, [&](Commands& c) { return c.Upload(); }, 0},
       {"idle", {'V'}, {}, [&](Commands& c) { return c.Idle(); }, 0},
       {"set register", {'W', 88, 0x21}, {}, [&](Commands& c) { return c.SetRegister(88, 0x21); }, 0},
-      {"get block", {'X', 0, 0xF8, 0xFF, 3, 1}, {}, [&](Commands& c) { return c.GetBlock({0, 0xF8, 0xFF, 3, 1}); }, 0},
-      {"set block", {'Y', 1, 0, 0xFF, 0, 1}, {}, [&](Commands& c) { return c.SetBlock({1, 0, 0xFF, 0, 1}); }, 0},
-      {"sram read", {'g', 0, 0xF1, 0x01, 0x34, 0x12, 0x00, 0x01, 0x01}, {},
-       [&](Commands& c) { return c.Sram(kSramRead, 0x11234, 0x100); }, 20},
-      {"sram checksum", {'g', 0, 0xF3, 0, 0, 0, 0x00, 0x00, 0x02}, {},
-       [&](Commands& c) { return c.Sram(kSramChecksum, 0, 0x20000); }, 0},
+      {"get block",
+       {'X', 0, 0xF8, 0xFF, 3, 1},
+       {},
+       [&](Commands& c) {
+         return c.GetBlock({0, 0xF8, 0xFF, 3, 1});
+       },
+       0},
+      {"set block",
+       {'Y', 1, 0, 0xFF, 0, 1},
+       {},
+       [&](Commands& c) {
+         return c.SetBlock({1, 0, 0xFF, 0, 1});
+       },
+       0},
+      {"sram read",
+       {'g', 0, 0xF1, 0x01, 0x34, 0x12, 0x00, 0x01, 0x01},
+       {},
+       [&](Commands& c) { return c.Sram(kSramRead, 0x11234, 0x100); },
+       20},
+      {"sram checksum",
+       {'g', 0, 0xF3, 0, 0, 0, 0x00, 0x00, 0x02},
+       {},
+       [&](Commands& c) { return c.Sram(kSramChecksum, 0, 0x20000); },
+       0},
       {"map card", {'h', 0x58, 0xE6, 0x15}, {}, [&](Commands& c) { return c.Map(true); }, 15},
       {"map internal", {'h', 0x58, 0xF8, 0x15}, {}, [&](Commands& c) { return c.Map(false); }, 10},
       {"sram query", {'i', 0, 0xDF}, {}, [&](Commands& c) { return c.SramQuery(); }, 100},
@@ -190,15 +208,28 @@ TEST_P(DataPhases, AnsweredReadsByteByByteOrInUsbBlocks) {
   ExpectScriptDone();
 }
 
+TEST_P(DataPhases, BlockBytesAreAnsweredAfterTheyCome) {
+  dev_.Command('X', {0, 0xF8, 0xFF, 3, 1});
+  if (GetParam() == kLinkUsb)
+    dev_.Expect(Bytes(3, 0)).Reply({7, 8, 9});
+  else
+    dev_.Reply({7}).Expect({0}).Reply({8}).Expect({0}).Reply({9}).Expect({0});
+  Bytes got(3);
+  EXPECT_EQ(commands_->GetBlock({0, 0xF8, 0xFF, 3, 1}), kStatusOk);
+  EXPECT_EQ(commands_->ReadThenAnswer(got.data(), 3, reply_wait::kBlockByte), 0);
+  EXPECT_EQ(got, (Bytes{7, 8, 9}));
+  ExpectScriptDone();
+}
+
 TEST_P(DataPhases, AMissingByteEndsTheReadAndSpoilsTheLine) {
   dev_.Command('X', {0, 0xF8, 0xFF, 3, 1});
   if (GetParam() == kLinkUsb)
     dev_.Expect(Bytes(3, 0)).Reply({1, 2});
   else
-    dev_.Expect({0}).Reply({1}).Expect({0});
+    dev_.Reply({1}).Expect({0}).Expect({0});  // the second byte never comes, and is answered
   Bytes got(3);
   EXPECT_EQ(commands_->GetBlock({0, 0xF8, 0xFF, 3, 1}), kStatusOk);
-  EXPECT_EQ(commands_->ReadAnswered(got.data(), 3, reply_wait::kBlockByte), 1);
+  EXPECT_EQ(commands_->ReadThenAnswer(got.data(), 3, reply_wait::kBlockByte), 1);
   EXPECT_TRUE(link_->Spoiled());
   ExpectScriptDone();
 }

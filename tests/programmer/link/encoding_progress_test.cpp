@@ -18,11 +18,17 @@ TEST(CountEncoding, ThreeLevelCountOfN) {
     std::array<uint8_t, 3> wire;
   };
   const Case cases[] = {
-      {0x000001, {0x01, 0x01, 0x01}}, {0x0000FF, {0xFF, 0x01, 0x01}}, {0x000100, {0x00, 0x01, 0x01}},
-      {0x000101, {0x01, 0x02, 0x01}}, {0x010000, {0x00, 0x00, 0x01}}, {0x020000, {0x00, 0x00, 0x02}},
+      {0x000001, {0x01, 0x01, 0x01}},
+      {0x0000FF, {0xFF, 0x01, 0x01}},
+      {0x000100, {0x00, 0x01, 0x01}},
+      {0x000101, {0x01, 0x02, 0x01}},
+      {0x010000, {0x00, 0x00, 0x01}},
+      {0x020000, {0x00, 0x00, 0x02}},
       {0x01FFFF, {0xFF, 0x00, 0x02}},
       // A digit-by-digit carry gave these the count of a far smaller n.
-      {0x010001, {0x01, 0x01, 0x02}}, {0x010100, {0x00, 0x01, 0x02}}, {0x008000, {0x00, 0x80, 0x01}},
+      {0x010001, {0x01, 0x01, 0x02}},
+      {0x010100, {0x00, 0x01, 0x02}},
+      {0x008000, {0x00, 0x80, 0x01}},
   };
   for (const Case& c : cases) EXPECT_EQ(ThreeLevelCount(c.n), c.wire) << std::hex << c.n;
 }
@@ -31,7 +37,8 @@ TEST(CountEncoding, TargetZoneCountFromLastOffset) {
   EXPECT_EQ(ThreeLevelCountFromLast(0xFF - 0), (std::array<uint8_t, 3>{0x00, 0x01, 0x01}));
   EXPECT_EQ(ThreeLevelCountFromLast(0x10000), (std::array<uint8_t, 3>{0x01, 0x01, 0x02}));
   // The count of n is the count from n - 1, for every n.
-  for (uint32_t n : {1u, 2u, 0xFFu, 0x100u, 0x12345u, 0xFFFFFFu}) EXPECT_EQ(ThreeLevelCount(n), ThreeLevelCountFromLast(n - 1));
+  for (uint32_t n : {1u, 2u, 0xFFu, 0x100u, 0x12345u, 0xFFFFFFu})
+    EXPECT_EQ(ThreeLevelCount(n), ThreeLevelCountFromLast(n - 1));
 }
 
 TEST(CountEncoding, TwoLevelCount) {
@@ -48,9 +55,18 @@ TEST(ProgressPercent, Table) {
     int32_t count, total;
     int percent;
   };
-  const Case cases[] = {{0, 0, 100},       {5000, 9999, 50},    {19999, 20000, 99}, {10049, 10050, 99},
-                        {-3, 100, 0},      {0, 100, 0},         {100, 100, 100},    {101, 100, 100},
-                        {1, 3, 33},        {0x7FFFFFF, 0x7FFFFFFF, 6}, {1000000, 1000001, 99}, {1, -5, 100}};
+  const Case cases[] = {{0, 0, 100},
+                        {5000, 9999, 50},
+                        {19999, 20000, 99},
+                        {10049, 10050, 99},
+                        {-3, 100, 0},
+                        {0, 100, 0},
+                        {100, 100, 100},
+                        {101, 100, 100},
+                        {1, 3, 33},
+                        {0x7FFFFFF, 0x7FFFFFFF, 6},
+                        {1000000, 1000001, 99},
+                        {1, -5, 100}};
   for (const Case& c : cases) EXPECT_EQ(Progress::Percent(c.count, c.total), c.percent) << c.count << "/" << c.total;
 }
 
@@ -77,7 +93,7 @@ TEST(ProgressDisplay, DrawsInThreePlacesAndResets) {
   progress.ShowProgress(nullptr);
   progress.ResetProgress();
   EXPECT_EQ(sinks.events, (std::vector<std::string>{"dialog 25 '25%'", "status2 '25%'", "bar 25", "status2 '25%'",
-                                                     "bar 25", "bar 0", "status0 ''", "status2 ''"}));
+                                                    "bar 25", "bar 0", "status0 ''", "status2 ''"}));
   Progress silent(state);  // without sinks nothing is drawn, nothing fails
   silent.ShowProgress(nullptr);
   silent.BeepError();
@@ -97,8 +113,7 @@ TEST(ProgressSounds, ToneOrSystemBeepsByUsbAvailability) {
   state.UsbUnavailable = 1;
   progress.BeepOk();
   progress.BeepError();
-  EXPECT_EQ(sinks.events,
-            (std::vector<std::string>{"beep 0", "beep 1", "beep 0", "beep 0", "beep 0", "beep 2"}));
+  EXPECT_EQ(sinks.events, (std::vector<std::string>{"beep 0", "beep 1", "beep 0", "beep 0", "beep 0", "beep 2"}));
   EXPECT_EQ(clock.Slept(), 60u + 160u);
 }
 

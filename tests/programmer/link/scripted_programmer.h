@@ -58,7 +58,10 @@ public:
   // Drops the bytes already arrived (those in flight still come).
   void PurgeArrived();
   bool Pulled() const { return pulled_; }
-  bool Refusing() { RunSteps(); return refusing_; }
+  bool Refusing() {
+    RunSteps();
+    return refusing_;
+  }
 
   // --- Checks ---
   const Bytes& Heard() const { return heard_; }

@@ -63,6 +63,16 @@ TEST_P(Transport, ALateReplyIsNotReadAsTheNextPromptAnswer) {
   ExpectScriptDone();
 }
 
+TEST(DelayTest, CrossesTheWrapOfTheTickCounter) {
+  platform::VirtualClock clock(0xFFFFFFF8u);
+  platform::ScopedClock scoped(clock);
+  Delay(10);
+  EXPECT_EQ(clock.Tick(), 2u);
+  EXPECT_EQ(clock.Slept(), 10u);
+  Delay(0);
+  EXPECT_EQ(clock.Slept(), 10u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, Transport, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
 
 class ComTransportTest : public LinkFixture {};
