@@ -61,6 +61,11 @@ struct LinkTimings {
   uint32_t quietLimitMs = 3000;
 };
 
+// The OpCodeOffset of a link kind: 0x00 COM, 0x80 LPT, 0x40 USB.
+inline uint8_t OpCodeOffsetFor(int32_t linkKind) {
+  return linkKind == kLinkLpt ? 0x80 : linkKind == kLinkUsb ? 0x40 : 0x00;
+}
+
 struct LinkState {
   // Link settings.
   int32_t LinkKind = kLinkLpt;

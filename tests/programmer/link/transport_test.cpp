@@ -19,6 +19,15 @@ TEST_P(Transport, AWaitOfNMakesNPlusOnePassesOfTheLinksPassTime) {
   ExpectScriptDone();
 }
 
+TEST_P(Transport, TheFrontEndCanEndALongWaitBetweenPasses) {
+  int calls = 0;
+  state_.BetweenPasses = [&] { return ++calls < 3; };
+  const uint32_t start = Now();
+  EXPECT_EQ(link_->ReceiveByte(83656), 0);
+  EXPECT_EQ(calls, 3);
+  EXPECT_EQ(Now() - start, link_->WaitMs(2));
+}
+
 TEST_P(Transport, AByteZeroIsDistinctFromSilence) {
   dev_.Reply({0x00});
   EXPECT_EQ(link_->ReceiveByte(0), 0x100);
