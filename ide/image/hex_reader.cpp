@@ -1,5 +1,4 @@
 // The Intel HEX reader: 16-bit addresses into the 64 KB code image.
-#include <algorithm>
 #include <span>
 
 #include "ide/image/file_bytes.h"
@@ -93,11 +92,17 @@ bool CDecodeHex::ReadHexRecords(std::span<const uint8_t> text) {
     // the 64 KB code space.
     if (extendedAddress && (count != 2 || payload != 0)) return false;
 
-    // Checksum (never checked), then CR LF or LF.
-    pos += std::min<std::size_t>(2, size - pos);
-    if (pos < size && text[pos] == '\r') ++pos;
-    if (pos < size && text[pos] == '\n') ++pos;
     if (!ok) return false;
+    // The checksum's value is not checked, but its two digits and the line
+    // end must be where the count says: a line a character short or long
+    // would otherwise load with a checksum digit taken for data.
+    uint32_t checksum = 0;
+    if (!readNumber(2, checksum)) return false;
+    if (pos < size) {
+      if (text[pos] == '\r') ++pos;  // CR alone is no line end
+      if (pos >= size || text[pos] != '\n') return false;
+      ++pos;
+    }
   }
   return ok;
 }
