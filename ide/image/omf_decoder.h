@@ -28,6 +28,10 @@ public:
   // Reads a whole file from the stream's current position, which must be its
   // start. True when the file begins with record type 0x70, every record is
   // complete and long enough for its fields, and Validate accepts the result.
+  // A record ends where its length says, except a line-number record whose
+  // entry bytes are not a multiple of 5: it is read one entry further (a
+  // spare entry, never consulted) and then its checksum is skipped, so it
+  // ends 5 - (entry bytes mod 5) bytes past its length.
   // On false the records read so far are kept (the caller discards the object).
   bool ReadOmf(std::istream& in);
 
@@ -54,8 +58,10 @@ private:
   bool ReadDebugItems(Bytes body);
   bool ReadModuleName(Bytes body);
   bool ReadTypeRecord(Bytes body);
-  // Debug-item readers; they get the entry bytes (checksum excluded), read
-  // whole entries only and ignore a trailing partial one.
+  // Debug-item readers; they get the entry bytes as the length gives them
+  // (checksum excluded) and read whole entries only. A trailing partial
+  // symbol entry is ignored; a trailing partial line entry is the start of a
+  // spare entry whose rest ReadOmf passes over with the checksum.
   void ReadLineNumbers(Bytes entries);
   void ReadPublicSymbols(Bytes entries);
   void ReadLocalSymbols(Bytes entries);
