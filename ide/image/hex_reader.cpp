@@ -3,7 +3,7 @@
 
 #include "ide/image/file_bytes.h"
 #include "ide/image/hex_decoder.h"
-#include "platform/messages.h"
+#include "ide/image/ide_message.h"
 
 namespace vx930 {
 
@@ -49,7 +49,7 @@ bool CDecodeHex::ReadHexRecords(std::span<const uint8_t> text) {
     // Only the type's second character is examined for the end record.
     if (type1 == '1') return true;
     if (2 * count > 255) {
-      platform::ShowMessage("Hex Length Column Error!!");
+      ShowIdeMessage("Hex Length Column Error!!");
       return false;
     }
     if (count == 0) return false;

@@ -93,6 +93,7 @@ TEST_F(HexReaderTest, BytesPastTheTopAreDroppedAndFailTheLoad) {
 TEST_F(HexReaderTest, CountOf128ShowsTheLengthMessageAndStillBuildsTheListing) {
   EXPECT_FALSE(Load(std::string(":01000000E51A\r\n:80001000") + std::string(256, '0') + "00\r\n"));
   EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Hex Length Column Error!!"});
+  EXPECT_EQ(messages_.Shown().front().caption, "VX930_IDE");
   EXPECT_EQ((*image_)[0], 0xE5);
   EXPECT_TRUE(ErasedOutside(0, 1));
   EXPECT_EQ(decoder_.GetLineCount(), 0xFFFFu);  // E5 FF is one 2-byte line
