@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <istream>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -37,8 +38,8 @@ public:
 
   const OmfModule* GetModules() const { return moduleHead_; }
   const OmfSymbol* GetPublics() const { return publicHead_; }
-  CodeImage* GetImage() { return &image_; }
-  const CodeImage* GetImage() const { return &image_; }
+  CodeImage* GetImage() { return image_.get(); }
+  const CodeImage* GetImage() const { return image_.get(); }
 
   // The first procedure, modules and procedures in file order, with
   // LoAddr <= address <= HiAddr; null when none.
@@ -70,7 +71,9 @@ private:
   void AddProcedure(std::string name);
   void ExtendProcRange(uint32_t start, uint32_t end);
 
-  CodeImage image_;
+  // An allocation of its own, exactly 64 KB: a write past it is caught by
+  // the address sanitizer instead of landing in the members below.
+  std::unique_ptr<CodeImage> image_ = std::make_unique<CodeImage>();
 
   // Storage of every record; deques keep the records in place as they grow,
   // so the links between them stay valid.

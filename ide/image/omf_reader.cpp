@@ -121,7 +121,7 @@ bool DecodeOmf::ReadContent(Bytes body) {
   const Bytes data = body.subspan(3, body.size() - 4);
   // Data past the top of code memory has nowhere to go and is dropped.
   const std::size_t fits = std::min<std::size_t>(data.size(), kCodeSize - offset);
-  std::memcpy(image_.data() + offset, data.data(), fits);
+  std::memcpy(image_->data() + offset, data.data(), fits);
   if (insideProc_) ExtendProcRange(offset, offset + static_cast<uint32_t>(fits) - 1);
   return true;
 }
