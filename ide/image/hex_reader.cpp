@@ -107,18 +107,24 @@ bool CDecodeHex::ReadHexRecords(std::span<const uint8_t> text) {
   return ok;
 }
 
-bool CDecodeHex::LoadHexFile(const std::string& path) {
-  if (!image_ || !listing_) return false;  // a line decoder reads no files
+CDecodeHex::HexRead CDecodeHex::ReadHexFile(const std::string& path) {
+  if (!image_ || !listing_) return HexRead::NotOpened;  // a line decoder reads no files
   ClearSymbols();
   ClearImage();
   std::vector<uint8_t> text;
-  if (!ReadFileBytes(path, text)) return false;
+  if (!ReadFileBytes(path, text)) return HexRead::NotOpened;
 
   const bool ok = ReadHexRecords(text);
   LoadSymbolFile(path);
   MarkAllStarts();
+  return ok ? HexRead::Good : HexRead::Bad;
+}
+
+bool CDecodeHex::LoadHexFile(const std::string& path) {
+  const HexRead read = ReadHexFile(path);
+  if (read == HexRead::NotOpened) return false;
   BuildListing();
-  return ok;
+  return read == HexRead::Good;
 }
 
 }  // namespace vx930
