@@ -25,16 +25,13 @@
 
 #include "ide/image/hex_decoder.h"
 #include "platform/messages.h"
+#include "tests/fuzz/image_oracles.h"
 
 namespace {
 
-constexpr uint32_t kListEvery = 1024;
+using namespace vx930::fuzz;
 
-void Check(bool ok, const char* what) {
-  if (ok) return;
-  std::fprintf(stderr, "hex fuzz: %s\n", what);
-  std::abort();
-}
+constexpr uint32_t kListEvery = 1024;
 
 // A scratch folder for the input files, removed when the process ends.
 std::string g_scratch;
@@ -150,96 +147,6 @@ void ReadHex(std::string_view t, HexExpect& e) {
   e.ok = true;
 }
 
-// --------------------------------------------------- second reading: .SYM
-
-struct SymExpect {
-  std::vector<std::pair<int32_t, std::string>> names;  // file order
-  std::vector<std::string> messages;
-};
-
-SymExpect ReadSym(const uint8_t* s, std::size_t n) {
-  SymExpect e;
-  auto formatError = [&] { e.messages.push_back("Symbol File Format Error!!"); };
-  if (n == 0 || s[0] != 0xFE) {
-    formatError();
-    return e;
-  }
-  std::size_t at = 1;
-  for (;;) {
-    if (at >= n) return formatError(), e;
-    const std::size_t header = s[at];
-    at += 1 + header;
-    if (at + 3 > n) return formatError(), e;
-    const std::size_t length = (std::size_t{s[at]} << 16) | (std::size_t{s[at + 1]} << 8) | s[at + 2];
-    at += 3;
-    if (at + length > n) return formatError(), e;
-    const uint8_t* body = s + at;
-    if (length == 0 || body[0] > 4) return formatError(), e;
-    const std::size_t width = body[0];
-    std::size_t p = 1;
-    while (p + 1 < length) {
-      const std::size_t nameLength = body[p];
-      if (p + 1 + nameLength + width > length) return formatError(), e;
-      std::string name;
-      for (std::size_t i = 0; i < nameLength; ++i) {
-        const uint8_t c = body[p + 1 + i];
-        name.push_back(c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c));
-      }
-      p += 1 + nameLength;
-      uint64_t address = 0;
-      for (std::size_t k = 0; k < width; ++k) address += uint64_t{body[p + k]} << (8 * k);
-      p += width;
-      if (address > 0xFFFF) {
-        e.messages.push_back("Address out of range");
-        break;
-      }
-      e.names.emplace_back(static_cast<int32_t>(address), name);
-    }
-    at += length;
-    if (at >= n || s[at] == 0xFF) return e;
-  }
-}
-
-// ------------------------------------------------------------ the listing
-
-std::string Hex4(int32_t a) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(a));
-  return text;
-}
-
-void CheckLine(std::string_view line, int32_t a) {
-  Check(line.find('\n') == std::string_view::npos, "a listing line holds a line break");
-  Check(line.substr(0, 4) == Hex4(a), "a listing line does not start with its address");
-}
-
-void CheckListing(const vx930::CDecodeHex& d) {
-  const vx930::StringList& listing = *d.Listing();
-  const std::vector<int32_t>& map = d.LineMap();
-  Check(map.size() == listing.size() && d.GetLineCount() == listing.size(), "line map and listing differ in size");
-  int32_t previous = -1;
-  for (std::size_t line = 0; line < map.size(); ++line) {
-    if (map[line] < 0) {
-      // A label line names the instruction below it.
-      Check(line + 1 < map.size() && map[line + 1] >= 0, "a label line without its instruction");
-      const auto label = d.Labels().find(map[line + 1]);
-      Check(label != d.Labels().end() && listing[line] == label->second + ":", "a label line differs");
-      continue;
-    }
-    Check(map[line] > previous && d.StartMap()[static_cast<std::size_t>(map[line])] == 1, "line map out of order");
-    previous = map[line];
-    CheckLine(listing[line], map[line]);
-    if (d.Labels().count(map[line]) != 0)
-      Check(line > 0 && map[line - 1] == -1, "a label at an instruction start has no label line");
-  }
-  for (int32_t a = 0; a < 0x10000; ++a) {
-    const int32_t line = d.AddressToLine(a);
-    Check(line >= 0 && static_cast<std::size_t>(line) < map.size(), "an address maps past the listing");
-    const int32_t shown = d.LineToAddress(line);
-    Check(shown >= 0 && shown <= a && a - shown <= 2, "an address maps to a line of another instruction");
-  }
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -278,16 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(messages.Texts() == expected, "the messages differ");
   for (const platform::Message& m : messages.Shown()) Check(m.caption == "VX930_IDE", "a message without the title");
 
-  // Per address the label, then the symbols left, are the file's names in order.
-  std::map<int32_t, std::vector<std::string>> byAddress;
-  for (const auto& [a, name] : sym.names) byAddress[a].push_back(name);
-  std::map<int32_t, std::vector<std::string>> read2;
-  for (const auto& [a, name] : decoder->Labels()) {
-    Check(decoder->Labels().count(a) == 1, "two labels at one address");
-    read2[a].push_back(name);
-  }
-  for (const auto& [a, name] : decoder->Symbols()) read2[a].push_back(name);
-  Check(read2 == byAddress, "symbols and labels differ from the symbol file");
+  CheckNames(*decoder, sym);
 
   // The lines of the range the records wrote.
   const int32_t to = std::min<int32_t>(0x10000, hex.lowest + 256);
