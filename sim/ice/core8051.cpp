@@ -235,6 +235,9 @@ int Core8051::Step() {
   // The board may have written ACC or PSW straight into the SFR array.
   FixParity();
   holdInterrupts_ = false;
+  // The fetch cycle passes before the instruction reads or writes anything.
+  SamplePins();
+  RunCycles(1);
   const uint8_t op = Fetch();
   uint8_t& acc = Sfr(sfr::kACC);
   const uint8_t lo = op & 0x0F;
@@ -567,7 +570,8 @@ int Core8051::Step() {
 
   FixParity();
   const int cycles = kCycles[op];
-  RunPeripherals(cycles);
+  RunCycles(cycles - 1);
+  SampleInterruptPins();
   return cycles + TakeInterrupt();
 }
 

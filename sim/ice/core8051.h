@@ -28,20 +28,25 @@
 //
 // Peripherals. The board has no external pins: a pin is its port latch, so a
 // program (or a test, through the SFRs) drives T0 (P3.4), T1 (P3.5), INT0
-// (P3.2), INT1 (P3.3), T2 (P1.0) and T2EX (P1.1) by writing its port. Pins are
-// sampled once per instruction, after it has executed; a falling edge is a 1
-// in one sample and a 0 in the next.
-//  - Timing: every instruction's machine cycles are counted by the running
-//    timers after the instruction has executed, so a write to a timer register
-//    is counted from the end of the writing instruction and the instruction
-//    that sets TRx is not counted. The interrupt call counts its cycles too.
+// (P3.2), INT1 (P3.3), T2 (P1.0) and T2EX (P1.1) by writing its port. Count
+// inputs and T2EX are sampled once per instruction, before it executes; INT0
+// and INT1 after it, so a request it makes is polled at its end. A falling edge
+// is a 1 in one sample and a 0 in the next. A counter counts an edge at the
+// sample after the one that saw it (the chip takes two machine cycles to see a
+// transition).
+//  - Timing: an instruction's first machine cycle (the opcode fetch) passes
+//    before it reads or writes anything, its other cycles after. So the
+//    instruction that sets TRx is not counted and the one that clears it is;
+//    a value written to a timer by a two-cycle instruction has counted one
+//    when the next instruction reads it. The interrupt call counts its
+//    cycles too.
 //  - Timers 0 and 1, modes 0 to 3. Mode 0 counts the low five bits of TLx into
 //    THx; TLx's upper three bits are left as written. GATE runs the timer only
 //    while its INTx pin is high; C/T counts falling edges of its Tx pin
 //    instead of machine cycles. In mode 3 TL0 is an 8-bit timer under timer
 //    0's controls and TH0 counts machine cycles under TR1 into TF1; timer 1
-//    then runs whenever it is not in mode 3 itself (TR1 belongs to TH0), sets
-//    no flag and still clocks the serial port. Timer 1 in mode 3 holds.
+//    still runs under TR1 (and its gate) unless it is in mode 3 itself, but
+//    sets no flag; it still clocks the serial port. Timer 1 in mode 3 holds.
 //  - Timer 2 (T2CON 0xC8, RCAP2L/H 0xCA/0xCB, TL2/TH2 0xCC/0xCD): auto-reload
 //    and capture, with EXEN2 and a falling T2EX edge reloading (capturing)
 //    and setting EXF2; C/T2 counts falling edges of T2. With RCLK or TCLK set
@@ -293,12 +298,16 @@ private:
     bool ninth = true;
   };
   struct Pins {
-    uint8_t p1 = 0xFF;
+    uint8_t p1 = 0xFF;  // latches at the last sample
     uint8_t p3 = 0xFF;
+    uint8_t countEdges1 = 0;  // falling edges of count inputs seen, not yet counted
+    uint8_t countEdges3 = 0;
+    uint8_t int3 = 0xFF;  // P3 at the last sample of INT0 and INT1
   };
   void Transmit(uint8_t byte);
-  void RunPeripherals(int cycles);
+  void RunCycles(int cycles);
   void SamplePins();
+  void SampleInterruptPins();
   void MachineCycle();
   bool TimerRuns(int n) const;
   void CountTimer(int n);

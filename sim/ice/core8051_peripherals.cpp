@@ -48,9 +48,8 @@ void Core8051::Transmit(uint8_t byte) {
   tx_ = SerialFrame{true, FrameBits(Sfr(sfr::kSCON) >> 6), 0, byte, (Sfr(sfr::kSCON) & scon::kTB8) != 0};
 }
 
-void Core8051::RunPeripherals(int cycles) {
+void Core8051::RunCycles(int cycles) {
   cycles_ += static_cast<uint64_t>(cycles);
-  SamplePins();
   for (int i = 0; i < cycles; ++i) MachineCycle();
 }
 
@@ -59,20 +58,29 @@ void Core8051::SamplePins() {
   const uint8_t p3 = Sfr(sfr::kP3);
   const uint8_t fell1 = pins_.p1 & ~p1;
   const uint8_t fell3 = pins_.p3 & ~p3;
-  pins_ = Pins{p1, p3};
+  pins_.p1 = p1;
+  pins_.p3 = p3;
 
+  // A count input's edge is counted one sample after the one that saw it.
   const uint8_t tmod = Sfr(sfr::kTMOD);
-  if ((tmod & kTmodCounter) && (fell3 & kPinT0) && TimerRuns(0)) CountTimer(0);
-  if ((tmod & kTmodCounter << 4) && (fell3 & kPinT1) && TimerRuns(1)) CountTimer(1);
-
   const uint8_t t2 = Sfr(sfr::kT2CON);
-  if ((t2 & t2con::kTR2) && (t2 & t2con::kCT2) && (fell1 & kPinT2)) CountTimer2();
-  if ((t2 & t2con::kEXEN2) && (fell1 & kPinT2ex)) Timer2Edge();
+  if ((tmod & kTmodCounter) && (pins_.countEdges3 & kPinT0) && TimerRuns(0)) CountTimer(0);
+  if ((tmod & kTmodCounter << 4) && (pins_.countEdges3 & kPinT1) && TimerRuns(1)) CountTimer(1);
+  if ((t2 & t2con::kTR2) && (t2 & t2con::kCT2) && (pins_.countEdges1 & kPinT2)) CountTimer2();
+  pins_.countEdges1 = fell1 & kPinT2;
+  pins_.countEdges3 = fell3 & (kPinT0 | kPinT1);
 
+  if ((t2 & t2con::kEXEN2) && (fell1 & kPinT2ex)) Timer2Edge();
+}
+
+void Core8051::SampleInterruptPins() {
+  const uint8_t p3 = Sfr(sfr::kP3);
+  const uint8_t fell = pins_.int3 & ~p3;
+  pins_.int3 = p3;
   uint8_t& tc = Sfr(sfr::kTCON);
   const auto external = [&](uint8_t it, uint8_t flag, uint8_t pin) {
     if (tc & it) {
-      if (fell3 & pin) tc |= flag;
+      if (fell & pin) tc |= flag;
     } else {
       tc = (p3 & pin) ? (tc & ~flag) : (tc | flag);
     }
@@ -82,13 +90,9 @@ void Core8051::SamplePins() {
 }
 
 bool Core8051::TimerRuns(int n) const {
-  const uint8_t tmod = Sfr(sfr::kTMOD);
-  const uint8_t own = static_cast<uint8_t>(tmod >> (4 * n)) & 0x0F;
+  const uint8_t own = static_cast<uint8_t>(Sfr(sfr::kTMOD) >> (4 * n)) & 0x0F;
   const bool gateOpen = !(own & kTmodGate) || (Sfr(sfr::kP3) & (n == 0 ? kPinInt0 : kPinInt1));
-  if (n == 1) {
-    if ((own & 3) == 3) return false;
-    if ((tmod & 3) == 3) return gateOpen;  // TR1 drives TH0 while timer 0 is in mode 3
-  }
+  if (n == 1 && (own & 3) == 3) return false;
   return (Sfr(sfr::kTCON) & (n == 0 ? tcon::kTR0 : tcon::kTR1)) && gateOpen;
 }
 
@@ -265,7 +269,7 @@ int Core8051::TakeInterrupt() {
       inProgress_ |= level;
       ++interruptsTaken_;
       Call(s.vector);
-      RunPeripherals(options_.interruptEntryCycles);
+      RunCycles(options_.interruptEntryCycles);
       return options_.interruptEntryCycles;
     }
   }
