@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ide/ui/debugger_fixture.h"
+#include "tests/ide/ui/core/debugger_fixture.h"
 
 namespace vx930::testing {
 namespace {
