@@ -37,7 +37,8 @@
 //     0 and 1 are "MTV012" and "MTV112"; "T89C51IC2" is in family 0x10 or 0x1D;
 //     "8755A" is three rows (INTEL, NEC, TOSHIBA).
 // 14. Address layout: families 0x24 and 0x25 fit the top of 64 KB; families
-//     0x16, 0x21, 0x2D keep their loader block above a 64 KB program memory;
+//     0x16, 0x21, 0x2D keep their loader block above a 64 KB program memory
+//     (family 0x16 with 48 KB of program memory);
 //     family 0x2E is larger than 64 KB.
 // 15. ConverterList: 29 lines "package --> model\n" within their 50-byte
 //     slots; every adaptorText other than "None" is a model of the list.
@@ -489,6 +490,9 @@ TEST(Catalogue, DevicesTheProgramNames) {
     }
     if (r.family == 0x16 || r.family == 0x21 || r.family == 0x2D) {
       EXPECT_LE(r.size, 0x10000u) << Where(row);
+    }
+    if (r.family == 0x16) {
+      EXPECT_EQ(r.size, 0xC000u) << Where(row);  // APROM 0-BFFF, loader at 10000
     }
     if (r.family == 0x2E) {
       EXPECT_GT(r.size, 0x10000u) << Where(row);
