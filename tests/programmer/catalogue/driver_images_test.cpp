@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "programmer/catalogue/catalogue.h"
-#include "programmer/catalogue/qt_driver_images.h"
+#include "resources/programmer/qt_driver_images.h"
 
 namespace zolvek {
 namespace {

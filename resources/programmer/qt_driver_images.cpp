@@ -1,4 +1,4 @@
-#include "programmer/catalogue/qt_driver_images.h"
+#include "resources/programmer/qt_driver_images.h"
 
 #include <QDir>
 #include <QFile>
