@@ -47,6 +47,7 @@
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <iomanip>
 #include <iostream>
 #include <map>
 #include <set>
@@ -77,9 +78,9 @@ std::string Where(const Row& row) {
   return std::string(MfrTypeTable.names[row.mfr]) + " " + std::to_string(row.type) + " \"" + row.r->name + "\"";
 }
 
-std::string Hex(std::uint32_t v) {
+std::string Hex(std::uint32_t v, int digits = 1) {
   std::ostringstream s;
-  s << "0x" << std::uppercase << std::hex << v;
+  s << "0x" << std::uppercase << std::hex << std::setw(digits) << std::setfill('0') << v;
   return s.str();
 }
 
@@ -94,7 +95,7 @@ Histogram Count(const std::function<std::uint32_t(const DeviceTypeRecord&)>& fie
 void Print(const char* name, const Histogram& h, bool hex) {
   std::cout << name << ":";
   for (const auto& [value, count] : h)
-    std::cout << " " << (hex ? Hex(value) : std::to_string(value)) << " (" << count << ")";
+    std::cout << " " << (hex ? Hex(value, 2) : std::to_string(value)) << " (" << count << ")";
   std::cout << "\n";
 }
 
