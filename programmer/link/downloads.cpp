@@ -1,7 +1,6 @@
 #include "programmer/link/downloads.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <iterator>
 
@@ -13,12 +12,6 @@ namespace {
 
 void Show(const std::string& text, const std::string& caption, platform::Icon icon) {
   platform::Messages().Show({text, caption, platform::Buttons::Ok, icon});
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
 }
 
 // The whole file, or nothing when it cannot be opened or read. One byte
@@ -39,12 +32,10 @@ std::optional<std::vector<uint8_t>> ReadImage(const std::filesystem::path& path,
 
 }  // namespace
 
-std::string MonitorFileName(int32_t linkKind) { return linkKind == kLinkCom ? "MON08E.BIN" : "MON08P.BIN"; }
-
 int LoadMonitor(Commands& commands, const std::filesystem::path& programDir) {
   LinkState& state = commands.State();
   state.NoMonitor = 1;
-  const std::string name = MonitorFileName(state.LinkKind);
+  const std::string name = MonitorFileName(static_cast<uint32_t>(state.LinkKind));
   const std::filesystem::path path = programDir / name;
   const std::string failed = "Load " + name + " error!";
 
@@ -71,16 +62,16 @@ int LoadMonitor(Commands& commands, const std::filesystem::path& programDir) {
   return 0;
 }
 
-int LoadDeviceDriver(Commands& commands, const DriverRef& driver, DriverImages& images, Progress& progress,
+int LoadDeviceDriver(Commands& commands, const DriverRef& driver, const DriverImageSource& images, Progress& progress,
                      ProgressTarget* window) {
   LinkState& state = commands.State();
   state.NoDriver = 1;
   if (state.LoadedDriverId == driver.driverId && !state.LoadedDriverName.empty() &&
-      SameName(state.LoadedDriverName, driver.driverName)) {
+      SameResourceName(state.LoadedDriverName, driver.driverName)) {
     state.NoDriver = 0;
     return 0;
   }
-  const auto image = images.DriverImage(driver.driverName);
+  const auto image = images.Find(driver.driverName);
   if (!image) {
     Show(driver.driverName + ".BIN not found!", "Programmer Status", platform::Icon::Error);
     return 1;

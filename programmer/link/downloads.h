@@ -20,37 +20,29 @@
 #include <string>
 #include <vector>
 
+#include "programmer/catalogue/catalogue.h"
+#include "programmer/catalogue/driver_images.h"
 #include "programmer/link/commands.h"
 #include "programmer/link/progress.h"
 
 namespace zolvek {
 
-// The driver images by name ("57C58" for the resource "BIN57C58").
-class DriverImages {
-public:
-  virtual ~DriverImages() = default;
-  // The image, or nothing when there is none of that name.
-  virtual std::optional<std::vector<uint8_t>> DriverImage(const std::string& driverName) = 0;
-};
-
 // The fields of the device record that the driver download reads.
 struct DriverRef {
   std::string driverName;
-  uint8_t driverId = 0;
+  uint32_t driverId = 0;
 };
+inline DriverRef DriverOf(const DeviceTypeRecord& record) { return {record.driverName, record.driverId}; }
 
 inline constexpr uint32_t kMonitorMaxBytes = 0xFF00;
 inline constexpr uint32_t kDriverMaxBytes = 32767;
-
-// The monitor's file name for the link kind.
-std::string MonitorFileName(int32_t linkKind);
 
 // LoadMonitor: 0 loaded / 1 not; NoMonitor follows the result.
 int LoadMonitor(Commands& commands, const std::filesystem::path& programDir);
 
 // LoadDeviceDriver: 0 loaded or already there / 1 not. window (may be null)
 // receives the progress display.
-int LoadDeviceDriver(Commands& commands, const DriverRef& driver, DriverImages& images, Progress& progress,
+int LoadDeviceDriver(Commands& commands, const DriverRef& driver, const DriverImageSource& images, Progress& progress,
                      ProgressTarget* window);
 
 // Forgets the driver in the programmer (after a relink).

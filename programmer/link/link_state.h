@@ -92,7 +92,7 @@ struct LinkState {
   // What the programmer holds.
   uint8_t NoMonitor = 0;
   int32_t NoDriver = 1;
-  uint8_t LoadedDriverId = 0;
+  uint32_t LoadedDriverId = 0;  // the catalogue's driverId (all fit a byte)
   std::string LoadedDriverName;  // with the id, what the driver cache knows
   int32_t Offline = 0;
 

@@ -19,11 +19,11 @@ Bytes Pattern(std::size_t n, uint8_t seed = 0) {
   return b;
 }
 
-class Images final : public DriverImages {
+class Images final : public DriverImageSource {
 public:
   std::map<std::string, Bytes> images;
-  std::optional<std::vector<uint8_t>> DriverImage(const std::string& name) override {
-    auto it = images.find(name);
+  std::optional<std::vector<uint8_t>> Find(std::string_view name) const override {
+    auto it = images.find(std::string(name));
     if (it == images.end()) return std::nullopt;
     return it->second;
   }
@@ -210,6 +210,36 @@ TEST_F(Downloads, TheCacheKnowsADriverByIdAndName) {
   EXPECT_EQ(state_.LoadedDriverName, "27C64");
   ClearDriverCache(state_);
   EXPECT_EQ(LoadDeviceDriver(*commands_, {"57C58", 7}, images_, progress_, nullptr), 0);
+  ExpectScriptDone();
+}
+
+TEST_F(Downloads, CatalogueDevicesWhoseDriversShareAnIdEachGetTheirOwn) {
+  Use(kLinkCom);
+  const DeviceTypeRecord* first = nullptr;
+  const DeviceTypeRecord* second = nullptr;
+  for (uint32_t m = 0; m < MfrTypeTable.manufacturerCount && !second; ++m)
+    for (uint32_t t = 0; t < MfrTypeTable.typeCounts[m] && !second; ++t) {
+      const DeviceTypeRecord& r = MfrTypeTable.types[m][t];
+      if (!first) {
+        first = &r;
+        continue;
+      }
+      for (uint32_t m2 = 0; m2 < MfrTypeTable.manufacturerCount && !second; ++m2)
+        for (uint32_t t2 = 0; t2 < MfrTypeTable.typeCounts[m2] && !second; ++t2) {
+          const DeviceTypeRecord& o = MfrTypeTable.types[m2][t2];
+          if (o.driverId == r.driverId && !SameResourceName(o.driverName, r.driverName)) {
+            first = &r;
+            second = &o;
+          }
+        }
+    }
+  ASSERT_NE(second, nullptr) << "the catalogue has drivers sharing an id";
+  images_.images[first->driverName] = Pattern(8, 1);
+  images_.images[second->driverName] = Pattern(9, 2);
+  ExpectDownload('L', Count(8), images_.images[first->driverName]);
+  ExpectDownload('L', Count(9), images_.images[second->driverName]);
+  EXPECT_EQ(LoadDeviceDriver(*commands_, DriverOf(*first), images_, progress_, nullptr), 0);
+  EXPECT_EQ(LoadDeviceDriver(*commands_, DriverOf(*second), images_, progress_, nullptr), 0);
   ExpectScriptDone();
 }
 
