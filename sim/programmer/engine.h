@@ -126,7 +126,7 @@ struct EngineConfig {
 class Engine {
 public:
   static constexpr uint32_t kInternalBufferSize = 128 * 1024;
-  static constexpr size_t kMaxPendingOutput = 4 * 1024 * 1024;
+  static constexpr size_t kMaxPendingOutput = 1 << 20;
 
   Engine(const EngineConfig& config, FaultSet& faults, CommandLog& log);
   ~Engine();
