@@ -330,6 +330,16 @@ __attribute__((visibility("default"))) void zsim_ftd2xx_reset(void) {
   s.unboundedReads = 0;
 }
 
+__attribute__((visibility("default"))) void zsim_ftd2xx_from_environment(void) {
+  State& s = S();
+  std::lock_guard lock(s.mutex);
+  s.devices.clear();
+  if (s.pty.fd >= 0) ::close(s.pty.fd);
+  s.pty = PtyPeer{};
+  s.configured = false;
+  ConfigureFromEnvironment(s);
+}
+
 __attribute__((visibility("default"))) int zsim_ftd2xx_add_device(const char* description, const char* serial,
                                                                   const ZsimUsbPeer* peer) {
   State& s = S();

@@ -59,6 +59,8 @@ struct ZsimUsbPeer {
 
 // Control, for tests (resolve with dlsym on the same library).
 void zsim_ftd2xx_reset(void);
+// Forgets every device and reads ZOLVEK_SIM_USB again, as at first use.
+void zsim_ftd2xx_from_environment(void);
 // Adds a device; returns its index. peer may be null (a device that never answers).
 int zsim_ftd2xx_add_device(const char* description, const char* serial, const struct ZsimUsbPeer* peer);
 void zsim_ftd2xx_set_openable(int index, int openable);

@@ -70,6 +70,8 @@ void FakeFtd2xx::Reset() {
   reinterpret_cast<decltype(&::zsim_ftd2xx_reset)>(::dlsym(handle_, "zsim_ftd2xx_reset"))();
 }
 
+void FakeFtd2xx::FromEnvironment() { ZSIM_CALL(zsim_ftd2xx_from_environment); }
+
 int FakeFtd2xx::AddProgrammer(Programmer& programmer, const char* description, const char* serial) {
   if (!handle_ || peerCount_ >= 8) return -1;
   peers_[peerCount_] = UsbPeerFor(programmer);

@@ -33,6 +33,8 @@ public:
 
   // Forgets every device and count.
   void Reset();
+  // Forgets every device and takes the one ZOLVEK_SIM_USB names, if any.
+  void FromEnvironment();
   int AddProgrammer(Programmer& programmer, const char* description = "USB driver for Brenlab",
                     const char* serial = "ZSIM0001");
   int AddSilentDevice(const char* description, const char* serial = "OTHER001");

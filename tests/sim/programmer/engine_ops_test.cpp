@@ -354,6 +354,16 @@ TEST_F(Ops, APageTimeOutLeavesTheOperationAndThePromptStillWorks) {
   EXPECT_EQ(H().Command('B', {}, 1), Bytes{0x01});
 }
 
+TEST_F(Ops, AnUnknownOperationCodeIsIgnored) {
+  // A verify of even or odd bytes from the programmer-held buffer sends no
+  // code: its first page handshake, 0, is taken for one.
+  Start(ChipOf(0x2000));
+  H().SetZone(0, 0x1FF);
+  EXPECT_TRUE(Operate(0x00, 1).empty());
+  EXPECT_NE(H().Last().summary.find("unknown operation 00"), std::string::npos);
+  EXPECT_EQ(H().Command('B', {}, 1), Bytes{0x01});
+}
+
 TEST_F(Ops, WithoutADriverEveryOperationAnswersNoDriver) {
   SimHost h;
   EXPECT_EQ(h.Command('P', {'P'}, 1), Bytes{kStatusNoDriver});

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/programmer/usb_adapter.h"
 #include "tests/support/board_sim_process.h"
 
 namespace sim::programmer {
@@ -87,6 +88,36 @@ TEST(ZolvekSimPty, FaultsAndDeviceChoicesComeFromTheCommandLine) {
   ::close(fd);
   vx930::testing::BoardSimProcess bad({"--fault", "B:nonsense"}, kZolvekSimPath);
   EXPECT_EQ(bad.WaitExit(2000), 2);
+}
+
+TEST(ZolvekSimPty, TheFakeUsbLibraryReachesZolvekSimThroughTheEnvironment) {
+  vx930::testing::BoardSimProcess sim({"--any-rate"}, kZolvekSimPath);
+  const std::string path = sim.ReadLine();
+  ASSERT_FALSE(path.empty());
+  ::setenv("ZOLVEK_SIM_USB", path.c_str(), 1);
+  FakeFtd2xx ft;
+  ASSERT_TRUE(ft.Loaded()) << ft.Error();
+  ft.FromEnvironment();
+  ::unsetenv("ZOLVEK_SIM_USB");
+  uint32_t count = 0;
+  ASSERT_EQ(ft.ListDevices(&count, nullptr, 0x80000000), ZSIM_FT_OK);
+  ASSERT_EQ(count, 1u);
+  char description[64] = {};
+  ASSERT_EQ(ft.ListDevices(nullptr, description, 0x40000002), ZSIM_FT_OK);
+  EXPECT_STREQ(description, "USB driver for Brenlab");
+  ZsimFtHandle h = nullptr;
+  ASSERT_EQ(ft.Open(0, &h), ZSIM_FT_OK);
+  ASSERT_EQ(ft.SetTimeouts(h, 2000, 2000), ZSIM_FT_OK);
+  uint8_t atb[] = {'A', 'T', 'B'};
+  uint32_t n = 0;
+  ASSERT_EQ(ft.Write(h, atb, 3, &n), ZSIM_FT_OK);
+  uint8_t reply[2] = {};
+  ASSERT_EQ(ft.Read(h, reply, 2, &n), ZSIM_FT_OK);
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(reply[0], 'O');
+  EXPECT_EQ(reply[1], 0x01);
+  EXPECT_EQ(ft.Close(h), ZSIM_FT_OK);
+  ft.Reset();
 }
 
 }  // namespace
