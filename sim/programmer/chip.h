@@ -16,6 +16,8 @@
 //  - A "weak cell" (`failAddress`) never changes when programmed.
 //  - Pass-programmed devices (`passesNeeded` > 1) hold their bytes only after
 //    that many programming passes.
+//  - A margin verify at two supply levels sees `weakAtLowSupply` fail at the
+//    low level only.
 #pragma once
 
 #include <array>
@@ -53,6 +55,10 @@ struct ChipParams {
   bool hasClockMode = false;
   std::vector<uint32_t> blockStarts;  // empty: equal slices
   uint32_t passesNeeded = 1;
+  // A cell that holds its byte only at the higher supply: verifies read it as
+  // 0xFF while the first verify level (register 99) is below `lowSupplyBelow`.
+  std::optional<uint32_t> weakAtLowSupply;
+  uint8_t lowSupplyBelow = 0x80;
 
   // Times the device takes (microseconds).
   uint32_t byteProgramUs = 100;

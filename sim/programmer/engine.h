@@ -89,7 +89,8 @@
 //    then 0.
 //  - Clock mode: 'x' answers 0 after setting it; 't' answers 0x80 (set) or 0
 //    and then 0.
-//  - Verify levels (registers 99-101) are logged with each verify.
+//  - Verify levels (registers 99-101) are logged with each verify; the first
+//    one is the supply level the chip model's low-supply weakness looks at.
 #pragma once
 
 #include <array>
@@ -233,6 +234,8 @@ private:
   Task<void> EraseOp(uint8_t param);
   Task<void> LockOp(uint8_t param);
   void FinalStatus(uint8_t status, std::optional<uint32_t> address = std::nullopt);
+  // What a verify reads at the supply level in force.
+  uint8_t VerifyRead(uint32_t address) const;
   void SetStopAddress(uint32_t address);
 
   // Target Zone, from the registers.

@@ -45,6 +45,12 @@ void Engine::FinalStatus(uint8_t status, std::optional<uint32_t> address) {
   Note("status " + Hex2(status) + (address ? " at " + Hex6(*address) : ""));
 }
 
+uint8_t Engine::VerifyRead(uint32_t address) const {
+  const ChipParams& p = chip_.Params();
+  if (p.weakAtLowSupply && *p.weakAtLowSupply == address && regs_[99] < p.lowSupplyBelow) return 0xFF;
+  return chip_.Read(address);
+}
+
 bool Engine::PageTimesOut(uint32_t page) {
   for (const FaultRule& r : cmdFaults_) {
     if (r.kind == FaultKind::PageTimeout && r.byteIndex == page) {
@@ -363,7 +369,7 @@ Task<void> Engine::ProgramVerified(Link link) {
   auto firstMismatch = [&](uint32_t from, uint32_t last) -> std::optional<uint32_t> {
     for (uint32_t a = from; a <= last; ++a) {
       Spend(chip_.Params().byteReadUs);
-      if (chip_.Read(a) != expected(a)) return a;
+      if (VerifyRead(a) != expected(a)) return a;
     }
     return std::nullopt;
   };
@@ -469,7 +475,7 @@ Task<void> Engine::CheckPages(Link link, bool blank) {
         return false;
       }
       const uint8_t want = blank ? 0xFF : BufferAt(buffer, bufferStart + (a - plan.start));
-      if (!chip_.Contains(a) || chip_.Read(a) != want) {
+      if (!chip_.Contains(a) || (blank ? chip_.Read(a) : VerifyRead(a)) != want) {
         *status = kStatusFailed;
         return false;
       }
@@ -563,7 +569,7 @@ Task<void> Engine::VerifyStream(Link link, bool comMarker) {
       if (chip_.ReadLocked()) {
         status = kStatusLocked;
         failAt = a;
-      } else if (!chip_.Contains(a) || chip_.Read(a) != b) {
+      } else if (!chip_.Contains(a) || VerifyRead(a) != b) {
         status = kStatusFailed;
         failAt = a;
       }
@@ -598,7 +604,7 @@ Task<void> Engine::BlockOp(char op, uint8_t blockByte) {
     } else {
       Spend(chip_.Params().byteReadUs);
       if (chip_.ReadLocked()) co_return FinalStatus(kStatusLocked, a);
-      if (chip_.Read(a) != want) co_return FinalStatus(kStatusFailed, a);
+      if ((op == 'b' ? chip_.Read(a) : VerifyRead(a)) != want) co_return FinalStatus(kStatusFailed, a);
     }
   }
   FinalStatus(kStatusOk, last);

@@ -47,6 +47,7 @@ void Usage(FILE* to) {
       "  --table N        encryption table / data EEPROM bytes (default 0)\n"
       "  --clock-mode     the device has a clock-mode fuse\n"
       "  --passes N       programming passes the device needs (default 1)\n"
+      "  --weak-low ADDR  the cell at ADDR fails a verify at the low supply level\n"
       "  --card KB        an SRAM card of KB kilobytes (128 ... 4096)\n"
       "  --card-protect   the card is write-protected\n"
       "  --log FILE       append the decoded command log to FILE\n",
@@ -140,6 +141,8 @@ int main(int argc, char** argv) {
       config.chip.lockBitCount = static_cast<uint8_t>(n);
     } else if (arg == "--table" && n <= 0x10000) {
       config.chip.securityTableSize = n;
+    } else if (arg == "--weak-low") {
+      config.chip.weakAtLowSupply = n;
     } else if (arg == "--passes" && n >= 1 && n <= 100) {
       config.chip.passesNeeded = n;
     } else if (arg == "--card" && n >= 128 && n <= 4096 && (n & (n - 1)) == 0) {

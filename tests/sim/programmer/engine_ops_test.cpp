@@ -354,6 +354,23 @@ TEST_F(Ops, APageTimeOutLeavesTheOperationAndThePromptStillWorks) {
   EXPECT_EQ(H().Command('B', {}, 1), Bytes{0x01});
 }
 
+TEST_F(Ops, AMarginVerifyFailsAWeakCellAtTheLowSupplyOnly) {
+  EngineConfig c = ChipOf(0x2000);
+  c.chip.weakAtLowSupply = 0x80;
+  Start(c);
+  H().Prog().Access([](Engine& e) {
+    e.GetChip().Memory()[0x80] = 0x12;
+    e.InternalBuffer()[0x80] = 0x12;
+  });
+  H().SetZone(0, 0xFF);
+  for (auto [level, status] : {std::pair<uint8_t, uint8_t>{0xA0, 0}, {0x40, kStatusFailed}}) {
+    H().Command('W', {0x63, level});
+    Operate('V' + kLpt);
+    const Bytes want = status ? Bytes{status, status} : Bytes{0, 0};
+    EXPECT_EQ(H().Say({0}, 2), want) << int(level);
+  }
+}
+
 TEST_F(Ops, AnUnknownOperationCodeIsIgnored) {
   // A verify of even or odd bytes from the programmer-held buffer sends no
   // code: its first page handshake, 0, is taken for one.
