@@ -59,6 +59,7 @@ struct PtyPeer {
     auto* p = static_cast<PtyPeer*>(c);
     p->Fill();
     const uint32_t n = std::min<uint32_t>(max, static_cast<uint32_t>(p->pending.size()));
+    if (n == 0) return 0;
     std::memcpy(out, p->pending.data(), n);
     p->pending.erase(p->pending.begin(), p->pending.begin() + n);
     return n;
