@@ -11,6 +11,8 @@ namespace {
 
 constexpr const char* kStopFirst = "Please Stop the ICE First !!";
 constexpr const char* kCommError = "Communication Error, Please Check Link and Try Again !!";
+constexpr const char* kStopFailed = "Stop ICE failed, Please Check Link!!";
+constexpr const char* kNormalRunFailed = "Normal RUN failed, Please Check Link!!";
 
 // The front end's retry pattern: up to three tries, 5 ms after each failed
 // one. The RAM views' block reads retry without a pause.
@@ -30,9 +32,7 @@ void IdeMessage(const std::string& text) { platform::ShowMessage(text, kAppTitle
 Debugger::Debugger(DebuggerState& state, IceConfig& config, const DebuggerHost& host)
     : s_(state), config_(config), host_(host) {}
 
-void Debugger::SetStatusText(int panel, const std::string& text) {
-  host_.frame->SetStatusText(panel, text);
-}
+void Debugger::SetStatusText(int panel, const std::string& text) { host_.frame->SetStatusText(panel, text); }
 
 void Debugger::ViewClosed(const ChildWindow* view) {
   if (!view) return;
@@ -116,8 +116,7 @@ bool Debugger::ReadInRAM() {
   IceCommands* ice = Ice();
   std::array<uint8_t, kInRAMSize> buffer{};
   for (int start = 0; start < kInRAMSize; start += kRamBlockSize) {
-    if (!Retry3([&] { return ice && ice->RxInRAM(buffer.data() + start, static_cast<uint8_t>(start)); }))
-      return false;
+    if (!Retry3([&] { return ice && ice->RxInRAM(buffer.data() + start, static_cast<uint8_t>(start)); })) return false;
   }
   s_.InRAMImage = buffer;
   return true;
@@ -150,21 +149,15 @@ bool Debugger::NormalRun() {
     IdeMessage(kCommError);
     return false;
   }
-  // The breakpoint test compares the emulator's own program counter.
-  const uint32_t raw = s_.RawPC();
-  bool atBreak = false;
-  for (const BreakPointRec& bp : s_.BreakPointTable) {
-    if (bp.address == raw) {
-      atBreak = bp.enabled != 0;
-      break;
-    }
-  }
-  IceCommands* ice = Ice();
-  const bool ok = atBreak ? StepOnce() : Retry3([&] { return ice && ice->RunICE(); });
+  // A board that tests its breakpoints before a run's first instruction
+  // never leaves the one it stands on: step off it, then run on.
+  const bool atBreak = AtEnabledBreakPoint(s_.GetPC());
+  const bool ok = atBreak ? StepOnce() : RunOnce();
   if (!ok) {
-    IdeMessage("Normal RUN failed, Please Check Link!!");
+    IdeMessage(kNormalRunFailed);
     return false;
   }
+  runAfterStep_ = atBreak;
   s_.Stopped = 0;
   host_.timer->Enable();
   host_.controls->SetRunningControls();
@@ -191,6 +184,58 @@ bool Debugger::StepOnce() {
   return false;
 }
 
+bool Debugger::AtEnabledBreakPoint(uint32_t pc) const {
+  for (const BreakPointRec& bp : s_.BreakPointTable)
+    if (bp.address == pc) return bp.enabled != 0;
+  return false;
+}
+
+// icRun, tried up to three times. A run whose reply was spoiled may have
+// been taken: before each resend the busy check tells. A busy target runs;
+// a halted one whose program counter moved has run and stopped already. A
+// board that answers neither is not sent the run again.
+bool Debugger::RunOnce() {
+  IceCommands* ice = Ice();
+  if (!ice) return false;
+  const uint32_t before = s_.RawPC();
+  std::array<uint8_t, SFRCount> sfr{};
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (ice->RunICE()) return true;
+    platform::CurrentClock().Sleep(5);
+    uint8_t status = 0;
+    if (!ice->BusyCheck(status)) return false;
+    if (status == kStatusBusy) return true;
+    if (!ice->RxSFR(sfr.data())) return false;
+    if (DebuggerState::RawPCOf(sfr) != before) return true;
+  }
+  return false;
+}
+
+bool Debugger::RunOnAfterStep() {
+  // The refresh reports a failed read.
+  if (!ReadSFRImage()) return false;
+  // Landed on another breakpoint: the run ends there.
+  if (AtEnabledBreakPoint(s_.GetPC())) return false;
+  if (!RunOnce()) {
+    IdeMessage(kNormalRunFailed);
+    return false;
+  }
+  host_.timer->Enable();
+  return true;
+}
+
+void Debugger::AbandonRun() {
+  host_.timer->Disable();
+  stopRequested_ = false;
+  runAfterStep_ = false;
+  s_.SrcStepInto = 0;
+  s_.SrcStepOver = 0;
+  s_.Stopped = 1;
+  if (s_.BrkParked) s_.RestoreBreakPoints();
+  SetStatusText(0, "");
+  host_.controls->SetStoppedControls();
+}
+
 void Debugger::FreeRun1Click() {
   if (!s_.Stopped) {
     IdeMessage(kStopFirst);
@@ -203,8 +248,7 @@ void Debugger::FreeRun1Click() {
     IdeMessage(kCommError);
     return;
   }
-  IceCommands* ice = Ice();
-  if (!Retry3([&] { return ice && ice->RunICE(); })) {
+  if (!RunOnce()) {
     s_.RestoreBreakPoints();
     IdeMessage("Free RUN failed, Please Check Link!!");
     return;
@@ -257,8 +301,7 @@ void Debugger::StepOver1Click() {
   int32_t next = 0;
   int32_t other = 0;
   uint8_t call = 0;
-  s_.HexDecoder->GetNextPC(static_cast<int32_t>(pc), TargetImages{s_.SFRImage, s_.InRAMImage}, next,
-                           call, other);
+  s_.HexDecoder->GetNextPC(static_cast<int32_t>(pc), TargetImages{s_.SFRImage, s_.InRAMImage}, next, call, other);
   if (call) {
     // Run until the call has returned to the instruction after it.
     RunTo(static_cast<uint32_t>(other));
@@ -271,11 +314,17 @@ void Debugger::StopBtnClick() {
   if (host_.timer->IsEnabled()) host_.timer->Disable();
   IceCommands* ice = Ice();
   if (!Retry3([&] { return ice && ice->StopICE(); })) {
-    IdeMessage("Stop ICE failed, Please Check Link!!");
+    IdeMessage(kStopFailed);
+    // The user keeps a way out: Reset and Open once the link is back.
+    if (!s_.Stopped) AbandonRun();
     return;
   }
   // Only a running target has a halt for the poll to see.
-  if (!s_.Stopped) host_.timer->Enable();
+  if (!s_.Stopped) {
+    stopRequested_ = true;
+    stopTick_ = platform::CurrentClock().Tick();
+    host_.timer->Enable();
+  }
 }
 
 void Debugger::Reset1Click() {
@@ -303,21 +352,49 @@ void Debugger::Reset1Click() {
   }
 }
 
+void Debugger::NoteFailedPoll(bool polled, uint32_t pollStart) {
+  if (polled || s_.Stopped != 0) {
+    deadSince_.reset();
+    deadReported_ = false;
+    return;
+  }
+  if (!deadSince_) deadSince_ = pollStart;
+  if (!deadReported_ && platform::ElapsedSince(*deadSince_) >= kDeadLinkMessageMs) {
+    deadReported_ = true;
+    IdeMessage(kCommError);
+  }
+}
+
 void Debugger::Timer1Timer() {
   host_.timer->Disable();
   SetStatusText(0, "Processing Now ...");
   IceCommands* ice = Ice();
   uint8_t status = 0;
+  const uint32_t pollStart = platform::CurrentClock().Tick();
   const bool polled = ice && ice->BusyCheck(status);
-  if (polled || s_.Stopped != 0)
-    failedPolls_ = 0;
-  else if (++failedPolls_ == kFailedPollsBeforeMessage)
-    IdeMessage(kCommError);
   if (!(polled && status == kStatusReady && s_.Stopped == 0)) {
+    if (stopRequested_ && s_.Stopped == 0 && platform::ElapsedSince(stopTick_) >= kStopHaltLimitMs) {
+      // Stop was acknowledged, yet the target never halts.
+      IdeMessage(kStopFailed);
+      AbandonRun();
+      return;
+    }
+    if (!stopRequested_) NoteFailedPoll(polled, pollStart);
     host_.timer->Enable();
     return;
   }
-  if (fmSrcForm && fmSrcForm->LinesShown() == 1) {
+  NoteFailedPoll(true, pollStart);
+  // After Stop nothing starts the target again.
+  const bool stopped = stopRequested_;
+  stopRequested_ = false;
+  if (runAfterStep_) {
+    runAfterStep_ = false;
+    if (!stopped && RunOnAfterStep()) return;
+  }
+  if (stopped) {
+    s_.SrcStepInto = 0;
+    s_.SrcStepOver = 0;
+  } else if (fmSrcForm && fmSrcForm->LinesShown() == 1) {
     s_.Stopped = 1;
     if (ReadSFRImage()) {
       bool restarted;
@@ -333,10 +410,14 @@ void Debugger::Timer1Timer() {
   // The target has halted: the views read it back now, and a view reads
   // nothing from a target it is told still runs.
   s_.Stopped = 1;
-  RefreshAfterStop();
+  const bool stalled = stageStalledByLink_;
+  stageStalledByLink_ = false;
+  RefreshAfterHalt(stalled);
 }
 
-void Debugger::RefreshAfterStop() {
+void Debugger::RefreshAfterStop() { RefreshAfterHalt(false); }
+
+void Debugger::RefreshAfterHalt(bool linkFault) {
   SetStatusText(0, "Receiving Data Now...");
   bool ok = ReadInRAM();
   if (ok && InRAMView) InRAMView->ReloadAfterStop();
@@ -352,14 +433,19 @@ void Debugger::RefreshAfterStop() {
     fmSrcForm->ShowAddress(pc, false);
   }
   if (fmWatchForm && s_.OmfDecoder) RefreshWatchAtPC();
-  if (!ok) IdeMessage(kCommError);
+  if (!ok || linkFault) IdeMessage(kCommError);
   SetStatusText(0, "");
   host_.controls->SetStoppedControls();
 }
 
 bool Debugger::IsMovxOpcode(uint8_t opcode) {
   switch (opcode) {
-    case 0xE0: case 0xE2: case 0xE3: case 0xF0: case 0xF2: case 0xF3: return true;
+    case 0xE0:
+    case 0xE2:
+    case 0xE3:
+    case 0xF0:
+    case 0xF2:
+    case 0xF3: return true;
     default: return false;
   }
 }
@@ -418,6 +504,15 @@ bool Debugger::SourceStage(uint32_t pc, bool first, bool over) {
     inProgress = 0;
     return false;
   }
+  if (!first && pc == stagePc_) {
+    // No progress since the last stage (a lost command, or an instruction
+    // that waits on itself): repeating it would go on for ever.
+    stageStalledByLink_ = stageSendFailed_;
+    inProgress = 0;
+    return false;
+  }
+  stagePc_ = pc;
+  stageSendFailed_ = false;
   const CDecodeHex* decoder = s_.HexDecoder.get();
   if (!decoder) {
     inProgress = 0;
@@ -464,11 +559,11 @@ bool Debugger::SourceStage(uint32_t pc, bool first, bool over) {
     case Act::RangeRun: {
       const int32_t procEnd = fmSrcForm ? fmSrcForm->ProcedureEnd(pc) : -1;
       StartedByStage();
-      if (ice) ice->RunRange(static_cast<uint16_t>(s_.StepEnd), static_cast<uint16_t>(procEnd));
+      stageSendFailed_ = !(ice && ice->RunRange(static_cast<uint16_t>(s_.StepEnd), static_cast<uint16_t>(procEnd)));
       break;
     }
     case Act::SingleStep:
-      if (ice) ice->StepICE();
+      stageSendFailed_ = !(ice && ice->StepICE());
       StartedByStage();
       break;
     case Act::Nothing:
@@ -607,7 +702,7 @@ void Debugger::AttachOmfToSource() {
 }
 
 void Debugger::RefreshWatchAtPC() {
-  const OmfProcedure* p = s_.OmfDecoder ? s_.OmfDecoder->FindProcedure(s_.RawPC()) : nullptr;
+  const OmfProcedure* p = s_.OmfDecoder ? s_.OmfDecoder->FindProcedure(s_.GetPC()) : nullptr;
   fmWatchForm->RefreshWatch(s_.OmfPublics, p ? p->Locals : nullptr);
 }
 

@@ -9,10 +9,28 @@
 // a halt inside a source line runs on to the next line start) until nothing
 // is restarted, and then every view is refreshed. Temporary stops use both
 // hardware breakpoints; the user's are parked once and restored once.
+//
+// Choices where the handlers' description leaves the user stuck:
+//  - Stop ends whatever runs: after an acknowledged Stop the next halt ends a
+//    source step and starts no run to a line start; the views show where the
+//    target stopped. A stage whose halt finds the program counter where the
+//    previous stage began has made no progress and ends the step (with the
+//    link's message when that stage's command failed).
+//  - A target that does not halt within kStopHaltLimitMs of an acknowledged
+//    Stop, or a Stop that fails, gives "Stop ICE failed, ..." and then the
+//    halted controls, so that Reset and Open can be tried again.
+//  - Polls that hear nothing for kDeadLinkMessageMs say once that the link
+//    is gone and go on polling.
+//  - Normal Run tests the breakpoints at GetPC. On an enabled one it steps
+//    off it and, once that step halts somewhere that is no enabled
+//    breakpoint, runs on with the breakpoints as set.
+//  - A run whose reply was spoiled is sent again only when the busy check
+//    and the program counter show that the board did not take it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "ide/ui/debugger_state.h"
@@ -139,6 +157,15 @@ public:
 private:
   bool NormalRun();
   bool StepOnce();
+  bool RunOnce();
+  // The first entry with the address decides.
+  bool AtEnabledBreakPoint(uint32_t pc) const;
+  // After the step off a breakpoint: true when the run went on.
+  bool RunOnAfterStep();
+  // Ends a run the IDE can no longer follow: halted state and controls.
+  void AbandonRun();
+  void NoteFailedPoll(bool polled, uint32_t pollStart);
+  void RefreshAfterHalt(bool linkFault);
   bool RunTo(uint32_t address);
   bool SourceStart(bool over);
   bool SourceStage(uint32_t pc, bool first, bool over);
@@ -157,15 +184,28 @@ private:
   DebuggerState& s_;
   IceConfig& config_;
   DebuggerHost host_;
-  // Polls in a row that got no answer; a pulled cable must not leave the
-  // user looking at "Processing Now ..." without a word.
-  int failedPolls_ = 0;
+  // Since when the polls have heard nothing, and whether that was said: a
+  // pulled cable must not leave the user looking at "Processing Now ..."
+  // without a word.
+  std::optional<uint32_t> deadSince_;
+  bool deadReported_ = false;
+  // Stop was acknowledged at stopTick_; the next halt ends everything.
+  bool stopRequested_ = false;
+  uint32_t stopTick_ = 0;
+  // Normal Run stepped off a breakpoint and runs on after that step.
+  bool runAfterStep_ = false;
+  // Where the last source stage began, and whether its command failed.
+  uint32_t stagePc_ = 0;
+  bool stageSendFailed_ = false;
+  bool stageStalledByLink_ = false;
 };
 
-// Polls in a row without an answer (about 1.5 s at the least) before the
-// poll says once that the link is gone; it keeps polling, so a cable put
-// back lets the run end normally.
-inline constexpr int kFailedPollsBeforeMessage = 50;
+// How long polls may hear nothing before the poll says once that the link
+// is gone; it keeps polling, so a cable put back lets the run end normally.
+inline constexpr uint32_t kDeadLinkMessageMs = 2000;
+// How long after an acknowledged Stop the target may still answer busy (or
+// nothing) before the IDE gives up on it.
+inline constexpr uint32_t kStopHaltLimitMs = 2000;
 
 // "MESSAGE" in the IDE's message box.
 void IdeMessage(const std::string& text);

@@ -60,6 +60,8 @@ TForm1::TForm1(const std::string& programDir, std::unique_ptr<LinkOpener> opener
 
   BuildMenus();
   BuildToolBar();
+  // Halted from the start: the port dialog of the first paint shows over them.
+  EnableRunState(false);
 
   DebuggerHost host;
   host.timer = this;
@@ -109,8 +111,7 @@ void TForm1::BuildMenus() {
   AddAction(run, "Step1", "Step &Into", &TForm1::Step1Click);
   AddAction(run, "StepOver1", "Step &Over", &TForm1::StepOver1Click);
   run->addSeparator();
-  // Enabled with the run state; the tool button is the stop command.
-  AddAction(run, "Stop1", "&Stop", nullptr);
+  AddAction(run, "Stop1", "&Stop", &TForm1::StopBtnClick);
   run->addSeparator();
   AddAction(run, "Reset1", "&Reset", &TForm1::Reset1Click);
   run->addSeparator();
@@ -213,9 +214,7 @@ void TForm1::SetStatusText(int panel, const std::string& text) {
   if (panel >= 0 && panel < 2) panels_[panel]->setText(QString::fromStdString(text));
 }
 
-QString TForm1::StatusText(int panel) const {
-  return panel >= 0 && panel < 2 ? panels_[panel]->text() : QString();
-}
+QString TForm1::StatusText(int panel) const { return panel >= 0 && panel < 2 ? panels_[panel]->text() : QString(); }
 
 void TForm1::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
 
