@@ -313,7 +313,7 @@ void Debugger::Timer1Timer() {
     failedPolls_ = 0;
   else if (++failedPolls_ == kFailedPollsBeforeMessage)
     IdeMessage(kCommError);
-  if (!(polled && status == kStatusReady && s_.Stopped == 0)) {
+  if (!(polled && status == stReady && s_.Stopped == 0)) {
     host_.timer->Enable();
     return;
   }

@@ -18,7 +18,7 @@
 #include "ide/ui/core/debugger_state.h"
 #include "ide/ui/core/host_interfaces.h"
 #include "ide/ui/core/ice_config.h"
-#include "ide/ui/core/link_opener.h"
+#include "ide/link/link_opener.h"
 #include "ide/ui/core/views/view_factory.h"
 
 namespace vx930 {

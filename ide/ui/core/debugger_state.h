@@ -15,8 +15,8 @@
 #include "ide/image/omf_decoder.h"
 #include "ide/image/sfr_table.h"
 #include "ide/link/break_point.h"
-#include "ide/ui/core/ice_commands.h"
-#include "ide/ui/core/link_opener.h"
+#include "ide/link/ice_commands.h"
+#include "ide/link/link_opener.h"
 
 namespace vx930 {
 

@@ -17,7 +17,7 @@
 #include "ide/link/load_progress_form.h"
 #include "ide/ui/qt/about_box.h"
 #include "ide/ui/qt/breakpoint_window.h"
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/command_window.h"
 #include "ide/ui/qt/ram_window.h"
 #include "ide/ui/qt/sfr_window.h"

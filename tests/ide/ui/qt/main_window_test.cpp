@@ -16,7 +16,7 @@
 #include <fstream>
 #include <functional>
 
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/source_window.h"
 #include "platform/messages.h"

@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/goto_address.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/source_window.h"

@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "ide/ui/qt/about_box.h"
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/ram_window.h"
 #include "ide/ui/qt/source_window.h"
