@@ -67,6 +67,10 @@ struct DebuggerState {
   std::unique_ptr<ComPortHandle> ComPort;
   std::unique_ptr<IceCommands> IceCmd;
 
+  // The one test of the run state: the target runs as far as the IDE knows
+  // (from a run command until the poll sees the halt).
+  bool TargetRunning() const { return Stopped == 0; }
+
   // The program counter as the emulator reports it (SFR bytes PCH:PCL).
   uint32_t RawPC() const { return RawPCOf(SFRImage); }
   static uint32_t RawPCOf(const std::array<uint8_t, SFRCount>& sfr) {

@@ -267,7 +267,7 @@ View* TForm1::AddChild(View* view) {
 SourceView* TForm1::CreateSourceView() {
   auto* window = AddChild(new TfmSrcForm());
   window->SetTakeBreakPoints([this] { debugger_->TakeSourceBreakPoints(); });
-  window->SetTargetRunning([this] { return debugger_->State().Stopped == 0; });
+  window->SetTargetRunning([this] { return debugger_->TargetRunning(); });
   return window;
 }
 
@@ -278,7 +278,7 @@ RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks call
   // in; the View menu brings it forward itself.
   QMdiSubWindow* current = mdi_->currentSubWindow();
   // The view reads and edits the target only while it is halted.
-  RamView* view = AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return state_->Stopped != 0; }));
+  RamView* view = AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return !state_->TargetRunning(); }));
   if (current) mdi_->setActiveSubWindow(current);
   return view;
 }

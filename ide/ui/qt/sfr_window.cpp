@@ -131,7 +131,7 @@ void TSFR_HForm::CellClick(int tag) {
   if (tag < 0 || tag >= cells_.CellCount()) return;
   DebuggerState& s = debugger_.State();
   // An edit taken while the target runs would be read over at the halt.
-  if (!s.Stopped) {
+  if (s.TargetRunning()) {
     IdeMessage("Please Stop the ICE First !!");
     return;
   }
@@ -140,7 +140,7 @@ void TSFR_HForm::CellClick(int tag) {
   dialog_->Prepare(cells_.DialogLabel(tag), HexByte(cells_.Value(tag, s)), writable);
   const QPointer<TSFR_HForm> alive(this);
   if (dialog_->exec() != QDialog::Accepted || !alive || !writable) return;
-  if (!s.Stopped) {
+  if (s.TargetRunning()) {
     IdeMessage("Please Stop the ICE First !!");
     return;
   }

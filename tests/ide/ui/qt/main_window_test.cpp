@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, ClosingSavesTheLayoutDropsTheLinkAndOnlyMinimisesTheSourc
   const std::string hex = (dir_ / "P.HEX").string();
   std::ofstream(hex) << ":0300000002000FEC\n:00000001FF\n";
   ASSERT_TRUE(window->Controller().OpenHexFile(hex));
-  auto* source = dynamic_cast<TfmSrcForm*>(window->Controller().fmSrcForm);
+  auto* source = dynamic_cast<TfmSrcForm*>(window->Controller().fmSrcForm());
   ASSERT_NE(source, nullptr);
   window->Timer1()->start();
   window->close();
@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, ClosingSavesTheLayoutDropsTheLinkAndOnlyMinimisesTheSourc
   EXPECT_FALSE(window->State().ComPort);
   EXPECT_FALSE(window->State().HexDecoder);
   EXPECT_TRUE(Ini().ReadBool("WINDOW", "MAIN_WIN_EXIST", false));
-  EXPECT_EQ(window->Controller().fmSrcForm, source) << "the source window lives until the end";
+  EXPECT_EQ(window->Controller().fmSrcForm(), source) << "the source window lives until the end";
   EXPECT_TRUE(source->isMinimized());
   window.reset();  // destroys the children while the controller still exists
 }

@@ -28,10 +28,10 @@ protected:
     form_ = new TSFR_HForm(*debugger_);
     area_.addSubWindow(form_);
     form_->show();
-    debugger_->SFR_HForm = form_;
+    debugger_->Views().Register(form_.data());
   }
   ~SfrWindowTest() override {
-    debugger_->SFR_HForm = nullptr;
+    debugger_->ViewClosed(debugger_->SFR_HForm());
     delete form_.data();
   }
   // Edits a cell through the dialog with the text typed and OK.
