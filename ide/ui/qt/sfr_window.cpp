@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QLayout>
-#include <QMdiArea>
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -33,9 +32,8 @@ QRect ToQRect(const CellRect& r) { return QRect(r.left, r.top, r.width, r.height
 
 }  // namespace
 
-TSFR_HForm::TSFR_HForm(Debugger& debugger, QWidget* parent) : QMdiSubWindow(parent), debugger_(debugger) {
+TSFR_HForm::TSFR_HForm(Debugger& debugger, QWidget* parent) : MdiChild(OnClose::Delete, parent), debugger_(debugger) {
   setObjectName("SFR_HForm");
-  setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle("SFR");
   area_ = new SfrCellArea(this, this);
   setWidget(area_);
@@ -44,21 +42,6 @@ TSFR_HForm::TSFR_HForm(Debugger& debugger, QWidget* parent) : QMdiSubWindow(pare
 }
 
 TSFR_HForm::~TSFR_HForm() = default;
-
-WindowBounds TSFR_HForm::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TSFR_HForm::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TSFR_HForm::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  setFocus();
-}
 
 void TSFR_HForm::BuildControls() {
   columns_ = SfrCells::Columns(width());

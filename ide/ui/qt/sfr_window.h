@@ -10,11 +10,11 @@
 // QObject::destroyed.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <vector>
 
 #include "ide/ui/core/sfr_window_cells.h"
 #include "ide/ui/core/views/sfr_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QLabel;
 class QPushButton;
@@ -25,18 +25,12 @@ class Debugger;
 class SfrCellArea;
 class TfmSFRSetting;
 
-class TSFR_HForm final : public QMdiSubWindow, public SfrView {
+class TSFR_HForm final : public MdiChild<SfrView> {
   Q_OBJECT
 
 public:
   explicit TSFR_HForm(Debugger& debugger, QWidget* parent = nullptr);
   ~TSFR_HForm() override;
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // SfrView
   void RefreshValues() override;

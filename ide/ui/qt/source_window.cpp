@@ -3,10 +3,8 @@
 #include <Qsci/qscilexercpp.h>
 #include <Qsci/qsciscintilla.h>
 
-#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
 #include <QStringDecoder>
@@ -59,11 +57,11 @@ QString DecodeText(const std::string& bytes) {
 }  // namespace
 
 TfmSrcForm::TfmSrcForm(QWidget* parent)
-    : QMdiSubWindow(parent), editor_(new QsciScintilla(this)), pmBrkPnt_(new QMenu(this)),
+    : MdiChild(OnClose::Minimise, parent), editor_(new QsciScintilla(this)), pmBrkPnt_(new QMenu(this)),
       pmGoto_(new QMenu(this)), model_(*this) {
   setObjectName("fmSrcForm");
   setWindowTitle("Source File Window");
-  setAttribute(Qt::WA_DeleteOnClose, false);
+  SetFocusWidget(editor_);
 
   editor_->setObjectName("SynEdit1");
   editor_->setUtf8(true);
@@ -116,26 +114,6 @@ TfmSrcForm::TfmSrcForm(QWidget* parent)
 TfmSrcForm::~TfmSrcForm() = default;
 
 // ------------------------------------------------------------ the window
-
-WindowBounds TfmSrcForm::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TfmSrcForm::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TfmSrcForm::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  editor_->setFocus();
-}
-
-void TfmSrcForm::closeEvent(QCloseEvent* event) {
-  event->ignore();
-  showMinimized();
-}
 
 bool TfmSrcForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == editor_->viewport()) {

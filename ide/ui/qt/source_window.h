@@ -6,18 +6,18 @@
 // popup "pmGoto" with "Find Address". Closing it only minimises it.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <functional>
 
 #include "ide/ui/core/source_window_model.h"
 #include "ide/ui/core/views/source_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QMenu;
 class QsciScintilla;
 
 namespace vx930 {
 
-class TfmSrcForm final : public QMdiSubWindow, public SourceView, private SourceEditor {
+class TfmSrcForm final : public MdiChild<SourceView>, private SourceEditor {
   Q_OBJECT
 
 public:
@@ -35,12 +35,6 @@ public:
   // The debugger's TakeSourceBreakPoints, run after the popup changed a mark.
   void SetTakeBreakPoints(std::function<void()> take) { model_.SetTakeBreakPoints(std::move(take)); }
   void SetTargetRunning(std::function<bool()> running) { model_.SetTargetRunning(std::move(running)); }
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // SourceView
   void SetMode(int mode) override;
@@ -79,7 +73,6 @@ public slots:
   void GotoAddress1Click();
 
 protected:
-  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
