@@ -1,5 +1,7 @@
 #include "ide/ui/core/sfr_window_cells.h"
 
+#include "ide/ui/core/debugger.h"
+
 #include <algorithm>
 
 namespace vx930 {
@@ -49,5 +51,15 @@ bool SfrCells::Changed(int cell, const DebuggerState& s) const {
   if (IsRegister(cell)) return s.IsSFRChanged(SFRCount + cell - ShownCount());
   return s.IsSFRChanged(SFRTable[Row(cell)].ImageIndex);
 }
+
+bool DebuggerSfrHost::TargetRunning() const { return d_.State().Stopped == 0; }
+
+const DebuggerState& DebuggerSfrHost::State() const { return d_.State(); }
+
+void DebuggerSfrHost::SetSFRValue(uint32_t sfrAddress, uint8_t value) { d_.State().SetSFRValue(sfrAddress, value); }
+
+bool DebuggerSfrHost::SetInRAMByte(int index, uint8_t value) { return d_.SetInRAMByte(index, value); }
+
+void DebuggerSfrHost::RefreshRAMViews(const ChildWindow* sender) { d_.RefreshRAMViews(sender); }
 
 }  // namespace vx930

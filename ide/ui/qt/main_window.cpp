@@ -272,7 +272,9 @@ SourceView* TForm1::CreateSourceView() {
   return window;
 }
 
-SfrView* TForm1::CreateSfrView() { return AddChild(new TSFR_HForm(*debugger_)); }
+SfrView* TForm1::CreateSfrView() {
+  return AddChild(new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_)));
+}
 
 RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks callbacks) {
   // An edit that needs the view opens it behind the window the user works

@@ -10,6 +10,7 @@
 // QObject::destroyed.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "ide/ui/core/sfr_window_cells.h"
@@ -21,7 +22,6 @@ class QPushButton;
 
 namespace vx930 {
 
-class Debugger;
 class SfrCellArea;
 class TfmSFRSetting;
 
@@ -29,7 +29,8 @@ class TSFR_HForm final : public MdiChild<SfrView> {
   Q_OBJECT
 
 public:
-  explicit TSFR_HForm(Debugger& debugger, QWidget* parent = nullptr);
+  // The program passes a DebuggerSfrHost over its debugger.
+  explicit TSFR_HForm(std::unique_ptr<SfrHost> host, QWidget* parent = nullptr);
   ~TSFR_HForm() override;
 
   // SfrView
@@ -60,7 +61,7 @@ private:
   void FormResize(int clientWidth);
   void ShowValue(int cell);
 
-  Debugger& debugger_;
+  std::unique_ptr<SfrHost> host_;
   SfrCells cells_;
   SfrCellArea* area_;
   std::vector<QPushButton*> buttons_;
