@@ -17,12 +17,13 @@ bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 }  // namespace
 
-TCmdForm::TCmdForm(Debugger& debugger, OpenFileDialog& openDialog, QWidget* parent)
+TCmdForm::TCmdForm(std::unique_ptr<CommandWindowHost> host, QWidget* parent)
     : MdiChild(OnClose::Delete, parent),
       memo_(nullptr),
       status_(nullptr),
-      host_(debugger, openDialog, *this),
-      interpreter_(host_, [this](const std::string& text) { PrintLine(text); }) {
+      host_(std::move(host)),
+      interpreter_(*host_, [this](const std::string& text) { PrintLine(text); }) {
+  host_->SetWindow(*this);
   setObjectName("CmdForm");
   setWindowTitle("Command");
 

@@ -21,8 +21,8 @@ class TCmdForm final : public MdiChild<CommandView> {
   Q_OBJECT
 
 public:
-  // openDialog is the main window's Open dialog (LOAD presets its name).
-  TCmdForm(Debugger& debugger, OpenFileDialog& openDialog, QWidget* parent = nullptr);
+  // The program passes a DebuggerCommandHost over its debugger.
+  explicit TCmdForm(std::unique_ptr<CommandWindowHost> host, QWidget* parent = nullptr);
   ~TCmdForm() override;
 
   // Appends a line; past 100 lines the first 20 go.
@@ -43,7 +43,7 @@ protected:
 private:
   QPlainTextEdit* memo_;
   QStatusBar* status_;
-  DebuggerCommandHost host_;
+  std::unique_ptr<CommandWindowHost> host_;
   CommandInterpreter interpreter_;
 };
 

@@ -296,7 +296,7 @@ WatchView* TForm1::CreateWatchView() {
 
 CommandView* TForm1::CreateCommandView() {
   OpenFileDialog& open = *this;
-  return AddChild(new TCmdForm(*debugger_, open));
+  return AddChild(new TCmdForm(std::make_unique<DebuggerCommandHost>(*debugger_, open)));
 }
 
 // ------------------------------------------------------------ arrangement
