@@ -266,10 +266,7 @@ View* TForm1::AddChild(View* view) {
 }
 
 SourceView* TForm1::CreateSourceView() {
-  auto* window = AddChild(new TfmSrcForm());
-  window->SetTakeBreakPoints([this] { debugger_->TakeSourceBreakPoints(); });
-  window->SetTargetRunning([this] { return debugger_->State().Stopped == 0; });
-  return window;
+  return AddChild(new TfmSrcForm(std::make_unique<DebuggerSourceHost>(*debugger_)));
 }
 
 SfrView* TForm1::CreateSfrView() {

@@ -56,12 +56,20 @@ QString DecodeText(const std::string& bytes) {
 
 }  // namespace
 
-TfmSrcForm::TfmSrcForm(QWidget* parent)
-    : MdiChild(OnClose::Minimise, parent), editor_(new QsciScintilla(this)), pmBrkPnt_(new QMenu(this)),
-      pmGoto_(new QMenu(this)), model_(*this) {
+TfmSrcForm::TfmSrcForm(std::unique_ptr<SourceHost> host, QWidget* parent)
+    : MdiChild(OnClose::Minimise, parent),
+      host_(std::move(host)),
+      editor_(new QsciScintilla(this)),
+      pmBrkPnt_(new QMenu(this)),
+      pmGoto_(new QMenu(this)),
+      model_(*this) {
   setObjectName("fmSrcForm");
   setWindowTitle("Source File Window");
   SetFocusWidget(editor_);
+  if (host_) {
+    model_.SetTakeBreakPoints([this] { host_->TakeSourceBreakPoints(); });
+    model_.SetTargetRunning([this] { return host_->TargetRunning(); });
+  }
 
   editor_->setObjectName("SynEdit1");
   editor_->setUtf8(true);
