@@ -1,8 +1,8 @@
 #include "ide/ui/core/sfr_window_cells.h"
 
-#include "ide/ui/core/debugger.h"
-
 #include <algorithm>
+
+#include "ide/ui/core/debugger.h"
 
 namespace vx930 {
 
@@ -50,6 +50,22 @@ std::string SfrCells::ValueText(int cell, const DebuggerState& s) const { return
 bool SfrCells::Changed(int cell, const DebuggerState& s) const {
   if (IsRegister(cell)) return s.IsSFRChanged(SFRCount + cell - ShownCount());
   return s.IsSFRChanged(SFRTable[Row(cell)].ImageIndex);
+}
+
+std::optional<uint8_t> ParseSfrValue(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  for (const char ch : text) {
+    int digit;
+    if (ch >= '0' && ch <= '9') digit = ch - '0';
+    else if (ch >= 'a' && ch <= 'f') digit = ch - 'a' + 10;
+    else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
+    else return std::nullopt;
+    value = value * 16 + digit;
+    // Leading zeros are fine; anything that reaches 256 is too large for good.
+    if (value > 0xFF) return std::nullopt;
+  }
+  return static_cast<uint8_t>(value);
 }
 
 bool DebuggerSfrHost::TargetRunning() const { return d_.State().Stopped == 0; }

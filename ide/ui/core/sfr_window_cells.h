@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -98,5 +99,11 @@ private:
 
 // Two upper-case hex digits.
 std::string HexByte(uint8_t value);
+
+// The "SFR Setting" dialog's input.
+inline constexpr const char* kSfrInputInvalid = "Input value invalid";
+// The value of text read with "0x" in front: one or more hex digits and
+// nothing else (no sign, prefix or blank), 0..255.
+std::optional<uint8_t> ParseSfrValue(const std::string& text);
 
 }  // namespace vx930
