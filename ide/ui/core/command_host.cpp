@@ -26,7 +26,7 @@ int DebuggerCommandHost::GetIn1kRAMSize() const { return d_.State().In1kRAMSize;
 
 bool DebuggerCommandHost::WriteIn1kRAMByte(uint8_t value, int index) { return d_.WriteIn1kRAMByte(value, index); }
 
-void DebuggerCommandHost::RefreshRAMViews() { d_.RefreshRAMViews(&self_); }
+void DebuggerCommandHost::RefreshRAMViews() { d_.RefreshRAMViews(self_); }
 
 void DebuggerCommandHost::NormalRun() { d_.NormalRun1Click(); }
 void DebuggerCommandHost::Reset() { d_.Reset1Click(); }
@@ -68,11 +68,13 @@ void DebuggerCommandHost::CloseWindow(CommandWindowKind window) {
     case CommandWindowKind::ExRAM: view = d_.In1kRAMView(); break;
     case CommandWindowKind::Sfr: view = d_.SFR_HForm(); break;
     case CommandWindowKind::BreakPoint: view = d_.fmBreakPoint(); break;
-    case CommandWindowKind::Command: view = &self_; break;
+    case CommandWindowKind::Command: view = self_; break;
   }
   if (view) view->Close();
 }
 
-void DebuggerCommandHost::BringCommandWindowForward() { self_.BringForward(); }
+void DebuggerCommandHost::BringCommandWindowForward() {
+  if (self_) self_->BringForward();
+}
 
 }  // namespace vx930

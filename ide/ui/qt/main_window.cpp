@@ -265,13 +265,12 @@ View* TForm1::AddChild(View* view) {
 }
 
 SourceView* TForm1::CreateSourceView() {
-  auto* window = AddChild(new TfmSrcForm());
-  window->SetTakeBreakPoints([this] { debugger_->TakeSourceBreakPoints(); });
-  window->SetTargetRunning([this] { return debugger_->TargetRunning(); });
-  return window;
+  return AddChild(new TfmSrcForm(std::make_unique<DebuggerSourceHost>(*debugger_)));
 }
 
-SfrView* TForm1::CreateSfrView() { return AddChild(new TSFR_HForm(*debugger_)); }
+SfrView* TForm1::CreateSfrView() {
+  return AddChild(new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_)));
+}
 
 RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks callbacks) {
   // An edit that needs the view opens it behind the window the user works
@@ -293,7 +292,7 @@ WatchView* TForm1::CreateWatchView() {
 
 CommandView* TForm1::CreateCommandView() {
   OpenFileDialog& open = *this;
-  return AddChild(new TCmdForm(*debugger_, open));
+  return AddChild(new TCmdForm(std::make_unique<DebuggerCommandHost>(*debugger_, open)));
 }
 
 // ------------------------------------------------------------ arrangement

@@ -33,7 +33,7 @@ class CommandWindowTest : public DebuggerFixture {
 protected:
   CommandWindowTest() {
     TestApp();
-    window_ = new TCmdForm(*debugger_, preset_);
+    window_ = new TCmdForm(std::make_unique<DebuggerCommandHost>(*debugger_, preset_));
     alive_ = window_;
     const ChildWindow* id = window_;
     QObject::connect(window_, &QObject::destroyed, [this, id] { debugger_->ViewClosed(id); });

@@ -31,7 +31,7 @@ public:
 
   SourceView* CreateSourceView() override { return nullptr; }
   SfrView* CreateSfrView() override {
-    auto* window = new TSFR_HForm(*debugger_);
+    auto* window = new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_));
     const ChildWindow* id = window;
     QObject::connect(window, &QObject::destroyed, [this, id] { debugger_->ViewClosed(id); });
     Add(window);

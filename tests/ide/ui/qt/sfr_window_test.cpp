@@ -25,7 +25,7 @@ protected:
   SfrWindowTest() {
     area_.resize(1024, 768);
     area_.show();
-    form_ = new TSFR_HForm(*debugger_);
+    form_ = new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_));
     area_.addSubWindow(form_);
     form_->show();
     debugger_->Views().Register(form_.data());
