@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "ide/link/ide_message.h"
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/retry.h"
 #include "ide/ui/core/run_controller.h"
 #include "ide/ui/core/view_registry.h"

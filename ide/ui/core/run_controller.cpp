@@ -1,6 +1,6 @@
 #include "ide/ui/core/run_controller.h"
 
-#include "ide/link/ide_message.h"
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/retry.h"
 #include "ide/ui/core/source_stepper.h"
 #include "ide/ui/core/view_registry.h"

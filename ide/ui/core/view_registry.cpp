@@ -1,6 +1,6 @@
 #include "ide/ui/core/view_registry.h"
 
-#include "ide/link/ide_message.h"
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/retry.h"
 
 namespace vx930 {
