@@ -55,7 +55,7 @@ public:
 
   // The next line the child prints (the first is its pty's path), or ""
   // when none is whole within `ms`.
-  std::string ReadLine(int ms = 5000) {
+  std::string ReadLine(int ms = 20000) {
     std::string line;
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
     while (stdout_ >= 0 && Clock::now() < deadline) {

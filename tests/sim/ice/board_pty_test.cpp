@@ -103,7 +103,7 @@ TEST(BoardPty, ServesTheBoardOnThePrintedPathUntilTerminated) {
   ::close(fd);
 
   ::kill(sim.pid(), SIGTERM);
-  EXPECT_EQ(sim.WaitExit(2000), 0);
+  EXPECT_EQ(sim.WaitExit(15000), 0);
 }
 
 TEST(BoardPty, FaultsFromTheCommandLineAndTheLogFile) {
@@ -123,7 +123,7 @@ TEST(BoardPty, FaultsFromTheCommandLineAndTheLogFile) {
 
   // The hang-up: no reply, the line goes dead and the simulator ends.
   EXPECT_TRUE(Exchange(fd, Frame(icRxVersion), 5).empty());
-  EXPECT_EQ(sim.WaitExit(2000), 0);
+  EXPECT_EQ(sim.WaitExit(15000), 0);
   uint8_t b;
   EXPECT_LE(::read(fd, &b, 1), 0);
   ::close(fd);
@@ -139,7 +139,7 @@ TEST(BoardPty, FaultsFromTheCommandLineAndTheLogFile) {
 
 TEST(BoardPty, RefusesABadFaultSpec) {
   BoardSim sim({"--fault", "05:nonsense"});
-  EXPECT_EQ(sim.WaitExit(2000), 2);
+  EXPECT_EQ(sim.WaitExit(15000), 2);
 }
 
 }  // namespace

@@ -87,7 +87,7 @@ TEST(ZolvekSimPty, FaultsAndDeviceChoicesComeFromTheCommandLine) {
   EXPECT_TRUE(Exchange(fd, {'A', 'T'}, 1, 300).empty());
   ::close(fd);
   vx930::testing::BoardSimProcess bad({"--fault", "B:nonsense"}, kZolvekSimPath);
-  EXPECT_EQ(bad.WaitExit(2000), 2);
+  EXPECT_EQ(bad.WaitExit(15000), 2);
 }
 
 TEST(ZolvekSimPty, TheFakeUsbLibraryReachesZolvekSimThroughTheEnvironment) {

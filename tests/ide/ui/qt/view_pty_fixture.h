@@ -66,7 +66,7 @@ protected:
   DebuggerState& S() { return window_->State(); }
 
   // Lets the event loop run (the poll, the download dialog) until pred holds.
-  bool Until(const std::function<bool()>& pred, int ms = 5000) {
+  bool Until(const std::function<bool()>& pred, int ms = 20000) {
     QElapsedTimer t;
     t.start();
     while (!pred()) {
