@@ -62,7 +62,7 @@ constexpr uint8_t kArithFlags = psw::kCY | psw::kAC | psw::kOV;
 
 }  // namespace
 
-Core8051::Core8051(Memories& memories) : m_(memories) {}
+Core8051::Core8051(Memories& memories, const CoreOptions& options) : m_(memories), options_(options) {}
 
 int Core8051::InstructionLength(uint8_t opcode) { return kLength[opcode]; }
 int Core8051::InstructionCycles(uint8_t opcode) { return kCycles[opcode]; }
@@ -75,17 +75,31 @@ void Core8051::Reset() {
   Sfr(sfr::kP2) = 0xFF;
   Sfr(sfr::kP3) = 0xFF;
   pc_ = 0;
+  holdInterrupts_ = false;
+  inProgress_ = 0;
+  pins_ = Pins{};
+  tx_ = SerialFrame{};
+  rx_ = SerialFrame{};
 }
 
-uint8_t Core8051::ReadDirect(uint8_t address) const {
-  return address < 0x80 ? m_.iram[address] : Sfr(address);
-}
+uint8_t Core8051::ReadDirect(uint8_t address) const { return address < 0x80 ? m_.iram[address] : Sfr(address); }
 
 void Core8051::WriteDirect(uint8_t address, uint8_t value) {
   if (address < 0x80) {
     m_.iram[address] = value;
     return;
   }
+  if (address == sfr::kSBUF) {
+    Transmit(value);  // reads of SBUF keep giving the receive buffer
+    return;
+  }
+  Sfr(address) = value;
+  if (address == sfr::kIE || address == sfr::kIP) holdInterrupts_ = true;
+  if (address == sfr::kACC || address == sfr::kPSW) FixParity();
+}
+
+void Core8051::SetSfr(uint8_t address, uint8_t value) {
+  if (address < 0x80) return;
   Sfr(address) = value;
   if (address == sfr::kACC || address == sfr::kPSW) FixParity();
 }
@@ -110,9 +124,7 @@ uint16_t Core8051::DPTR() const {
   return static_cast<uint16_t>(Sfr(dpl + 1) << 8 | Sfr(dpl));
 }
 
-uint8_t Core8051::R(int n) const {
-  return m_.iram[(Sfr(sfr::kPSW) & (psw::kRS1 | psw::kRS0)) | (n & 7)];
-}
+uint8_t Core8051::R(int n) const { return m_.iram[(Sfr(sfr::kPSW) & (psw::kRS1 | psw::kRS0)) | (n & 7)]; }
 
 void Core8051::SetDptr(uint16_t value) {
   const uint8_t dpl = DplAddress();
@@ -128,9 +140,10 @@ bool Core8051::ReadBit(uint8_t bit) const {
 }
 
 void Core8051::WriteBit(uint8_t bit, bool value) {
-  uint8_t& byte = bit < 0x80 ? m_.iram[0x20 + (bit >> 3)] : Sfr(bit & 0xF8);
+  const uint8_t address = bit < 0x80 ? static_cast<uint8_t>(0x20 + (bit >> 3)) : static_cast<uint8_t>(bit & 0xF8);
   const uint8_t mask = static_cast<uint8_t>(1u << (bit & 7));
-  byte = value ? (byte | mask) : (byte & ~mask);
+  const uint8_t byte = ReadDirect(address);
+  WriteDirect(address, static_cast<uint8_t>(value ? (byte | mask) : (byte & ~mask)));
 }
 
 void Core8051::SetCarry(bool c) {
@@ -221,6 +234,10 @@ void Core8051::FixParity() {
 int Core8051::Step() {
   // The board may have written ACC or PSW straight into the SFR array.
   FixParity();
+  holdInterrupts_ = false;
+  // The fetch cycle passes before the instruction reads or writes anything.
+  SamplePins();
+  RunCycles(1);
   const uint8_t op = Fetch();
   uint8_t& acc = Sfr(sfr::kACC);
   const uint8_t lo = op & 0x0F;
@@ -232,22 +249,38 @@ int Core8051::Step() {
     // @R0/@R1 (6, 7), R0-R7 (8-F); the row gives the operation.
     uint8_t immediate = 0;
     uint8_t* operand = &immediate;
+    // An SFR operand is worked on in a copy and stored through WriteDirect,
+    // so SBUF, IE and IP see the write.
+    uint8_t sfrCopy = 0;
+    uint8_t sfrAddress = 0;
     if (lo >= 8) {
       operand = &Reg(lo & 7);
     } else if (lo >= 6) {
       operand = &Indirect(lo & 1);
     } else if (lo == 5) {
       const uint8_t address = Fetch();
-      operand = address < 0x80 ? &m_.iram[address] : &Sfr(address);
+      if (address < 0x80) {
+        operand = &m_.iram[address];
+      } else {
+        sfrAddress = address;
+        sfrCopy = ReadDirect(address);
+        operand = &sfrCopy;
+      }
     }
     uint8_t& x = *operand;
 
     switch (op >> 4) {
       case 0x0:  // INC
-        if (lo == 4) ++acc; else ++x;
+        if (lo == 4)
+          ++acc;
+        else
+          ++x;
         break;
       case 0x1:  // DEC
-        if (lo == 4) --acc; else --x;
+        if (lo == 4)
+          --acc;
+        else
+          --x;
         break;
       case 0x2:  // ADD A,src
         if (lo == 4) immediate = Fetch();
@@ -270,7 +303,10 @@ int Core8051::Step() {
         acc ^= x;
         break;
       case 0x7:  // MOV dst,#data
-        if (lo == 4) acc = Fetch(); else x = Fetch();
+        if (lo == 4)
+          acc = Fetch();
+        else
+          x = Fetch();
         break;
       case 0x8:
         if (lo == 4) {  // DIV AB
@@ -344,9 +380,15 @@ int Core8051::Step() {
         acc = lo == 4 ? 0 : x;
         break;
       case 0xF:  // MOV dst,A; CPL A
-        if (lo == 4) acc = static_cast<uint8_t>(~acc); else x = acc;
+        if (lo == 4)
+          acc = static_cast<uint8_t>(~acc);
+        else
+          x = acc;
         break;
     }
+    // Rows that store their direct operand: INC, DEC, MOV #data, XCH, DJNZ, MOV A.
+    constexpr uint16_t kStoringRows = 1u << 0x0 | 1u << 0x1 | 1u << 0x7 | 1u << 0xC | 1u << 0xD | 1u << 0xF;
+    if (sfrAddress != 0 && (kStoringRows >> (op >> 4) & 1)) WriteDirect(sfrAddress, sfrCopy);
   } else if ((op & 0x1F) == 0x01) {  // AJMP
     const uint8_t low = Fetch();
     pc_ = static_cast<uint16_t>((pc_ & 0xF800) | (op >> 5) << 8 | low);
@@ -386,7 +428,7 @@ int Core8051::Step() {
         SetCarry(carry);
         break;
       }
-      case 0x20:    // JB bit,rel
+      case 0x20:  // JB bit,rel
       case 0x30: {  // JNB bit,rel
         const uint8_t bit = Fetch();
         const uint8_t rel = Fetch();
@@ -394,7 +436,10 @@ int Core8051::Step() {
         break;
       }
       case 0x22:  // RET
+        Return();
+        break;
       case 0x32:  // RETI
+        EndInterrupt();
         Return();
         break;
       case 0x23:  // RL A
@@ -406,13 +451,13 @@ int Core8051::Step() {
         SetCarry(carry);
         break;
       }
-      case 0x40:    // JC rel
+      case 0x40:  // JC rel
       case 0x50: {  // JNC rel
         const uint8_t rel = Fetch();
         if (Carry() == (op == 0x40)) Branch(rel);
         break;
       }
-      case 0x60:    // JZ rel
+      case 0x60:  // JZ rel
       case 0x70: {  // JNZ rel
         const uint8_t rel = Fetch();
         if ((acc == 0) == (op == 0x60)) Branch(rel);
@@ -524,7 +569,10 @@ int Core8051::Step() {
   }
 
   FixParity();
-  return kCycles[op];
+  const int cycles = kCycles[op];
+  RunCycles(cycles - 1);
+  SampleInterruptPins();
+  return cycles + TakeInterrupt();
 }
 
 }  // namespace sim::ice

@@ -25,7 +25,8 @@ struct CommandInfo {
 };
 
 // Payload lengths are those the host's frames carry; the board refuses others
-// rather than guess what a malformed frame meant.
+// rather than guess what a malformed frame meant. An SFR block may come short:
+// it is answered as a full one and writes the registers it reaches.
 constexpr CommandInfo kCommands[] = {
     {icTxROM, "icTxROM", 64, 64, 1},
     {icRun, "icRun", 0, 0, 1},
@@ -43,7 +44,7 @@ constexpr CommandInfo kCommands[] = {
     {icStep, "icStep", 0, 0, 1},
     {icRunRange, "icRunRange", 2, 2, 1},
     {icReqSFR, "icReqSFR", 0, 0, 1},
-    {icTxSFR, "icTxSFR", 58, 58, 1},
+    {icTxSFR, "icTxSFR", 0, 58, 1},
     {icFetchSFR, "icFetchSFR", 0, 0, 1},
     {icFetchInRAM, "icFetchInRAM", 0, 0, 1},
     {icFetch1kRAM, "icFetch1kRAM", 0, 0, 1},

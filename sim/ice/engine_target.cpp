@@ -106,11 +106,7 @@ void Target::WriteSfrBlock(const uint8_t* bytes, size_t n) {
   n = std::min(n, kSfrBlockSize);
   for (size_t i = 0; i < n; ++i) {
     if (i == kSfrPclIndex || i == kSfrPchIndex) continue;
-    core_.WriteDirect(kSfrBlockAddress[i], bytes[i]);
-  }
-  if (n > kSfrPchIndex) {
-    const uint16_t reported = static_cast<uint16_t>(bytes[kSfrPchIndex] << 8 | bytes[kSfrPclIndex]);
-    core_.SetPC(reported == 0 ? 0 : static_cast<uint16_t>(reported - 1));
+    core_.SetSfr(kSfrBlockAddress[i], bytes[i]);
   }
 }
 

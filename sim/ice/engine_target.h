@@ -6,9 +6,12 @@
 //  - Program counter in the SFR block: PCH:PCL hold PC + 1 (mod 0x10000), as a
 //    board whose halt comes after the next opcode fetch reports it. The host
 //    subtracts one (0 staying 0) and sees the address of the next instruction
-//    to execute. Writing the block sets PC to PCH:PCL - 1, 0 staying 0, so a
-//    block read and written back leaves PC where it was (PC 0xFFFF, reported
-//    as 0, comes back as 0).
+//    to execute. Writing the block never moves PC: the PC bytes are reports,
+//    not registers, so a block written back (or edited there) leaves PC
+//    where it was.
+//  - Writing the block stores each register as the debugger sets it: SBUF
+//    sends nothing, IE and IP hold off no interrupt (Core8051::SetSfr). A
+//    block shorter than 58 bytes writes the registers it reaches.
 //  - Every run, and every range run, executes its first instruction without
 //    testing any stop condition; before each later instruction it tests the
 //    range, then both breakpoints. So a run that starts on a breakpoint leaves
@@ -84,7 +87,7 @@ public:
   void ClearBreakpoints();
 
   SfrBlock ReadSfrBlock() const;
-  // Writes the first min(n, 58) bytes of a block; PC only when both PC bytes came.
+  // Writes the first min(n, 58) bytes of a block, never PC.
   void WriteSfrBlock(const uint8_t* bytes, size_t n);
 
 private:

@@ -181,7 +181,7 @@ TEST(BoardFrames, RefusedFramesGetNoReplyAndLeaveTheBoardInStep) {
       {"unknown code 06", Frame(0x06)},
       {"unknown code FF", Frame(0xFF, 1, 2)},
       {"reset with a payload", Frame(icReset, 0, 0, {0x00})},
-      {"SFR block one short", Frame(icTxSFR, 0, 0, Bytes(57, 0))},
+      {"SFR block one too long", Frame(icTxSFR, 0, 0, Bytes(59, 0))},
       {"program block one short", Frame(icTxROM, 0, 0, Bytes(63, 0))},
       {"breakpoint table not in entries", Frame(icTxBrkPnt, 0, 0, Bytes(6, 0))},
       {"odd 1 KB address list", Frame(icReq1kRAMList, 0, 0, {0x01, 0x02, 0x03})},
@@ -317,12 +317,12 @@ TEST(BoardMemory, AddressListsGiveTheListedBytesInOrder) {
   });
   EXPECT_EQ(Payload(TwoPhase(board, Frame(icReqInRAMList, 0, 0, {0xFF, 0x10, 0x80}), Frame(icFetchInRAMList, 0, 3))),
             (Bytes{0x03, 0x01, 0x02}));
-  EXPECT_EQ(Payload(TwoPhase(board, Frame(icReq1kRAMList, 0, 0, {0x03, 0xFF, 0x01, 0x23}),
-                             Frame(icFetch1kRAMList, 0, 2))),
-            (Bytes{0x05, 0x04}));
-  EXPECT_EQ(Payload(TwoPhase(board, Frame(icReqExRAMList, 0, 0, {0xFF, 0xFF, 0x80, 0x00}),
-                             Frame(icFetchExRAMList, 0, 2))),
-            (Bytes{0x07, 0x06}));
+  EXPECT_EQ(
+      Payload(TwoPhase(board, Frame(icReq1kRAMList, 0, 0, {0x03, 0xFF, 0x01, 0x23}), Frame(icFetch1kRAMList, 0, 2))),
+      (Bytes{0x05, 0x04}));
+  EXPECT_EQ(
+      Payload(TwoPhase(board, Frame(icReqExRAMList, 0, 0, {0xFF, 0xFF, 0x80, 0x00}), Frame(icFetchExRAMList, 0, 2))),
+      (Bytes{0x07, 0x06}));
   // The fetch asks for its own count: fewer gives the first ones, more pads with 0.
   EXPECT_EQ(Payload(Exchange(board, Frame(icFetchExRAMList, 0, 1))), Bytes{0x07});
   EXPECT_EQ(Payload(Exchange(board, Frame(icFetchExRAMList, 0, 4))), (Bytes{0x07, 0x06, 0x00, 0x00}));
@@ -331,10 +331,10 @@ TEST(BoardMemory, AddressListsGiveTheListedBytesInOrder) {
 // Where registers lie in the block, from the host's register table.
 TEST(BoardSfrBlock, RegistersSitAtTheirImageIndex) {
   const std::pair<size_t, uint8_t> spots[] = {
-      {0, 0x80 /*P0*/},   {1, 0x81 /*SP*/},     {4, 0x84 /*DPL1*/},  {6, 0x86 /*DPS*/},
-      {14, 0x90 /*P1*/},  {18, 0xA4 /*TP2*/},   {23, 0xC1 /*SBUF1*/}, {32, 0xD0 /*PSW*/},
-      {38, 0xDF /*ADC0L*/}, {39, 0xE0 /*ACC*/}, {40, 0xE2 /*ADC0H*/}, {45, 0xE8 /*IE1*/},
-      {51, 0xF0 /*B*/},   {53, 0xF3 /*RAMCON*/}, {54, 0xF8 /*IP1*/},  {57, 0xFF /*CPUCTRL*/},
+      {0, 0x80 /*P0*/},     {1, 0x81 /*SP*/},      {4, 0x84 /*DPL1*/},   {6, 0x86 /*DPS*/},
+      {14, 0x90 /*P1*/},    {18, 0xA4 /*TP2*/},    {23, 0xC1 /*SBUF1*/}, {32, 0xD0 /*PSW*/},
+      {38, 0xDF /*ADC0L*/}, {39, 0xE0 /*ACC*/},    {40, 0xE2 /*ADC0H*/}, {45, 0xE8 /*IE1*/},
+      {51, 0xF0 /*B*/},     {53, 0xF3 /*RAMCON*/}, {54, 0xF8 /*IP1*/},   {57, 0xFF /*CPUCTRL*/},
   };
   Board board;
   board.Access([&](Memories&, Core8051& core) {
@@ -360,13 +360,16 @@ TEST(BoardSfrBlock, RegistersSitAtTheirImageIndex) {
   EXPECT_EQ(addresses.size(), kSfrBlockSize - 2);
 }
 
-TEST(BoardSfrBlock, WrittenBlockSetsRegistersAndProgramCounter) {
+TEST(BoardSfrBlock, WrittenBlockSetsRegistersButNeverTheProgramCounter) {
   Board board;
+  board.SetPc(0x0123);
   Bytes block(58);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(0xA0 + i);
   block[39] = 0x03;  // ACC, even parity
   block[32] = 0x18;  // PSW: bank 3
-  block[55] = 0x00;
+  block[19] = 0x00;  // IE: nothing enabled, so the run below takes no interrupt
+  block[15] = 0x00;  // SCON
+  block[55] = 0x00;  // PCL and PCH edited: a report, not a register
   block[56] = 0x20;
   EXPECT_EQ(Exchange(board, Frame(icTxSFR, 0, 0, block))[3], icTxSFR);
   board.Access([&](Memories&, Core8051& core) {
@@ -374,14 +377,49 @@ TEST(BoardSfrBlock, WrittenBlockSetsRegistersAndProgramCounter) {
       if (i == kSfrPclIndex || i == kSfrPchIndex) continue;
       EXPECT_EQ(core.ReadDirect(kSfrBlockAddress[i]), block[i]) << "index " << i;
     }
-    EXPECT_EQ(core.PC(), 0x1FFF);
+    EXPECT_EQ(core.PC(), 0x0123);
+    EXPECT_TRUE(core.SerialOutput().empty()) << "a written SBUF is a register value, not a byte to send";
   });
-  // Read back unchanged, PC included.
-  EXPECT_EQ(Payload(TwoPhase(board, Frame(icReqSFR), Frame(icFetchSFR))), block);
+  const Bytes back = Payload(TwoPhase(board, Frame(icReqSFR), Frame(icFetchSFR)));
+  ASSERT_EQ(back.size(), kSfrBlockSize);
+  EXPECT_EQ(back[kSfrPclIndex], 0x24);
+  EXPECT_EQ(back[kSfrPchIndex], 0x01);
+  for (size_t i = 0; i < kSfrBlockSize; ++i) {
+    if (i == kSfrPclIndex || i == kSfrPchIndex) continue;
+    EXPECT_EQ(back[i], block[i]) << "index " << i;
+  }
 
-  block[55] = block[56] = 0;
-  Exchange(board, Frame(icTxSFR, 0, 0, block));
-  EXPECT_EQ(board.Pc(), 0);
+  // Read back and written again unchanged: PC stays where it was.
+  Exchange(board, Frame(icTxSFR, 0, 0, back));
+  EXPECT_EQ(board.Pc(), 0x0123);
+}
+
+TEST(BoardSfrBlock, ShortBlockIsAnsweredAndWritesTheRegistersItReaches) {
+  SfrBlock resetValues{};
+  Board fresh;
+  fresh.Access([&](Memories&, Core8051& core) {
+    for (size_t i = 0; i < kSfrBlockSize; ++i) resetValues[i] = core.ReadDirect(kSfrBlockAddress[i]);
+  });
+  for (const size_t n : {size_t{0}, size_t{1}, size_t{20}, size_t{55}, size_t{56}, size_t{57}}) {
+    SCOPED_TRACE(n);
+    Board board;
+    board.SetPc(0x0456);
+    Bytes block(n);
+    for (size_t i = 0; i < n; ++i) block[i] = static_cast<uint8_t>(0x11 + i);
+    const Bytes reply = Exchange(board, Frame(icTxSFR, 0, 0, block));
+    ASSERT_EQ(reply.size(), 5u);
+    EXPECT_EQ(reply[3], icTxSFR);
+    EXPECT_TRUE(test::ReplyChecksumOk(reply));
+    board.Access([&](Memories&, Core8051& core) {
+      for (size_t i = 0; i < kSfrBlockSize; ++i) {
+        if (i == kSfrPclIndex || i == kSfrPchIndex) continue;
+        const uint8_t mask = kSfrBlockAddress[i] == sfr::kPSW ? 0xFE : 0xFF;  // P follows ACC
+        EXPECT_EQ(core.ReadDirect(kSfrBlockAddress[i]) & mask, (i < n ? block[i] : resetValues[i]) & mask)
+            << "index " << i;
+      }
+      EXPECT_EQ(core.PC(), 0x0456);
+    });
+  }
 }
 
 TEST(BoardBreakpoints, TableAndClear) {

@@ -28,8 +28,17 @@ const Bytes kCount = {0xA3, 0x80, 0xFD};
 
 // A 24-bit pass counter in 30h-32h, 4 machine cycles a pass (and 4 more every 256).
 // 0000 INC 30h / MOV A,30h / JNZ 0000 / INC 31h / MOV A,31h / JNZ 0000 / INC 32h / SJMP 0000
-const Bytes kCount24 = {0x05, 0x30, 0xE5, 0x30, 0x70, 0xFA, 0x05, 0x31,
-                        0xE5, 0x31, 0x70, 0xF4, 0x05, 0x32, 0x80, 0xF0};
+const Bytes kCount24 = {0x05, 0x30, 0xE5, 0x30, 0x70, 0xFA, 0x05, 0x31, 0xE5, 0x31, 0x70, 0xF4, 0x05, 0x32, 0x80, 0xF0};
+
+// A main loop around a delay that waits on timer 0 (65536 machine cycles, two
+// of the board's polls and more):
+// 0000 MOV TMOD,#01h / 0003 LCALL 0020h / 0006 INC 30h / 0008 SJMP 0003
+// 0020 MOV TH0,#00h / 0023 MOV TL0,#00h / 0026 SETB TR0 / 0028 JNB TF0,$
+// 002B CLR TF0 / 002D CLR TR0 / 002F RET
+const Bytes kTimerMain = {0x75, 0x89, 0x01, 0x12, 0x00, 0x20, 0x05, 0x30, 0x80, 0xF9};
+const Bytes kTimerDelay = {0x75, 0x8C, 0x00, 0x75, 0x8A, 0x00, 0xD2, 0x8C,
+                           0x30, 0x8D, 0xFD, 0xC2, 0x8D, 0xC2, 0x8C, 0x22};
+constexpr uint16_t kDelayWait = 0x0028;
 
 uint8_t Acc(Board& b) {
   uint8_t a = 0;
@@ -240,6 +249,45 @@ TEST(BoardRun, RangeRunHonoursBreakpointsAndAnEmptyRangeNeverStops) {
   EXPECT_EQ(PollUntilReady(board, 5), -1);
   Start(board, icStop);
   EXPECT_EQ(test::BusyStatus(board), stReady);
+}
+
+TEST(BoardRun, PassCountRunThroughATimerDelayHalts) {
+  Board board;
+  board.LoadCode(0, kTimerMain);
+  board.LoadCode(0x0020, kTimerDelay);
+  SendBreakpoints(board, {0x0006, true, 3});  // pass count 2: the third return from the delay
+  Start(board, icRun);
+  const int polls = PollUntilReady(board, 40);
+  ASSERT_GE(polls, 0) << "the delay never ended";
+  EXPECT_GE(polls, 6) << "three delays of 65536 cycles take more than six polls of 30000";
+  EXPECT_EQ(board.LastHalt(), HaltReason::Breakpoint0);
+  EXPECT_EQ(HostPc(board), 0x0006);
+  EXPECT_EQ(Iram(board, 0x30), 2);
+}
+
+TEST(BoardRun, RangeRunsOverAndInsideATimerDelayHalt) {
+  Board board;
+  board.LoadCode(0, kTimerMain);
+  board.LoadCode(0x0020, kTimerDelay);
+  Start(board, icStep);  // MOV TMOD
+  ASSERT_EQ(HostPc(board), 0x0003);
+
+  // Over the call: past the line 0003-0005, within main up to 0009.
+  Start(board, icRunRange, Frame(icRunRange, 0x00, 0x06, {0x00, 0x09}));
+  ASSERT_GE(PollUntilReady(board, 40), 0);
+  EXPECT_EQ(board.LastHalt(), HaltReason::RangeReached);
+  EXPECT_EQ(HostPc(board), 0x0006);
+
+  // Stopped in the wait, then the wait's own line run to its end.
+  Start(board, icRun);
+  for (int i = 0; i < 30 && board.Pc() != kDelayWait; ++i) board.Advance(1);
+  ASSERT_EQ(board.Pc(), kDelayWait);
+  Start(board, icStop);
+  Start(board, icRunRange, Frame(icRunRange, 0x00, 0x2B, {0x00, 0x2F}));
+  ASSERT_GE(PollUntilReady(board, 40), 0);
+  EXPECT_EQ(board.LastHalt(), HaltReason::RangeReached);
+  EXPECT_EQ(HostPc(board), 0x002B);
+  board.Access([](Memories&, Core8051& core) { EXPECT_TRUE(core.ReadDirect(sfr::kTCON) & tcon::kTF0); });
 }
 
 TEST(BoardRun, StartsAndProgramBlocksWhileRunningChangeNothing) {
