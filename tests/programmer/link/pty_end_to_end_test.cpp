@@ -1,0 +1,186 @@
+// The link's COM transport on the system's serial port against the zolvek-sim
+// process on a pseudo-terminal, in real time: COM1 is the simulator's pty.
+// The simulator paces bytes at the rate both sides agreed, so the rate
+// negotiation is real. Each fault must end within a bounded real time with
+// the program's message, never as a success over a spoiled exchange.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/messages.h"
+#include "programmer/catalogue/catalogue.h"
+#include "programmer/link/connection.h"
+#include "programmer/link/downloads.h"
+#include "tests/support/board_sim_process.h"
+#include "tests/support/scoped_env.h"
+
+namespace zolvek::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+using Millis = std::chrono::milliseconds;
+
+// The placeholder driver images as the build makes them, one file per driver.
+class DriverImageFiles final : public DriverImageSource {
+public:
+  std::optional<Bytes> Find(std::string_view driverName) const override {
+    const std::string wanted = DriverResourceName(driverName);
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(ZOLVEK_DRIVER_IMAGE_DIR, ec)) {
+      if (!SameResourceName(entry.path().filename().string(), wanted)) continue;
+      std::ifstream in(entry.path(), std::ios::binary);
+      return Bytes(std::istreambuf_iterator<char>(in), {});
+    }
+    return std::nullopt;
+  }
+};
+
+class PtyEndToEnd : public ::testing::Test {
+protected:
+  PtyEndToEnd() : messages_(shown_) {}
+
+  // Starts zolvek-sim with `faults`, points COM1 at its pty and connects at
+  // 115200; a failed assertion when any step does not happen.
+  void Start(const std::vector<std::string>& faults = {}) {
+    std::vector<std::string> args{"--pace"};
+    for (const auto& f : faults) {
+      args.push_back("--fault");
+      args.push_back(f);
+    }
+    sim_ = std::make_unique<vx930::testing::BoardSimProcess>(args, ZOLVEK_SIM_PATH);
+    ASSERT_GT(sim_->pid(), 0);
+    const std::string pty = sim_->ReadLine();
+    ASSERT_FALSE(pty.empty()) << "zolvek-sim printed no pty";
+    env_ = std::make_unique<vx930::testing::ScopedEnv>("COM1", pty);
+    state_.LinkKind = kLinkCom;
+    state_.BaudIndex = 0;
+    link_ = std::make_unique<ProgrammerLink>(state_);
+    commands_ = std::make_unique<Commands>(*link_);
+    ASSERT_EQ(link_->Com().ComOpen(1), 1) << pty;
+    const auto start = Now();
+    ASSERT_EQ(ConnectProgrammer(*commands_, 0), 0);
+    // One probe at 115200 times out, then 9600 answers and both move.
+    EXPECT_LT(Since(start), Millis(2500));
+  }
+  void TearDown() override {
+    if (link_) link_->CloseAll();
+  }
+
+  static std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
+  static Millis Since(std::chrono::steady_clock::time_point t) { return std::chrono::duration_cast<Millis>(Now() - t); }
+  int LoadDriver() { return LoadDeviceDriver(*commands_, driver_, images_, progress_, nullptr); }
+  int LoadMonitorFile() { return LoadMonitor(*commands_, ZOLVEK_MONITOR_DIR); }
+  std::string DriverFailed() const { return "Load " + driver_.driverName + ".BIN error!"; }
+
+  platform::RecordingMessages shown_;
+  platform::ScopedMessages messages_;
+  LinkState state_;
+  std::unique_ptr<vx930::testing::BoardSimProcess> sim_;
+  std::unique_ptr<vx930::testing::ScopedEnv> env_;
+  std::unique_ptr<ProgrammerLink> link_;
+  std::unique_ptr<Commands> commands_;
+  DriverImageFiles images_;
+  DriverRef driver_ = DriverOf(*FindDeviceType(0, 0));
+  Progress progress_{state_};
+};
+
+TEST_F(PtyEndToEnd, ConnectsChecksThePackAndDownloadsMonitorAndDriver) {
+  ASSERT_TRUE(images_.Find(driver_.driverName)) << "no placeholder image for " << driver_.driverName;
+  Start();
+  const auto start = Now();
+  ASSERT_EQ(CheckPack(*commands_), 0);
+  EXPECT_EQ(InitProgrammer(*commands_), 0);
+  EXPECT_EQ(LoadMonitorFile(), 0);
+  EXPECT_EQ(state_.NoMonitor, 0);
+  EXPECT_EQ(LoadDriver(), 0);
+  EXPECT_EQ(state_.NoDriver, 0);
+  EXPECT_EQ(CheckPack(*commands_), 0);
+  EXPECT_TRUE(shown_.Shown().empty()) << shown_.LastText();
+  // About 5.6 KB echoed byte by byte: a second or two, with room for a busy machine.
+  EXPECT_LT(Since(start), Millis(10000));
+}
+
+TEST_F(PtyEndToEnd, SilenceFailsThePackAndTheNextCommandWithinSeconds) {
+  Start({"B@1:silent"});
+  auto start = Now();
+  EXPECT_EQ(CheckPack(*commands_), 1);
+  EXPECT_EQ(state_.LinkStatus, kStatusNoPack);
+  EXPECT_LT(Since(start), Millis(2500));
+  start = Now();
+  EXPECT_EQ(LoadMonitorFile(), 1);
+  EXPECT_EQ(state_.NoMonitor, 1);
+  EXPECT_EQ(shown_.LastText(), "Load MON08E.BIN command error !");
+  EXPECT_LT(Since(start), Millis(2500));
+}
+
+TEST_F(PtyEndToEnd, ADroppedEchoFailsTheDriverWithinSeconds) {
+  Start({"L#300:drop"});
+  const auto start = Now();
+  EXPECT_EQ(LoadDriver(), 1);
+  EXPECT_EQ(state_.NoDriver, 1);
+  EXPECT_EQ(shown_.LastText(), DriverFailed());
+  EXPECT_LT(Since(start), Millis(3000));
+}
+
+TEST_F(PtyEndToEnd, ABadEchoFailsTheMonitor) {
+  Start({"l#40:badecho"});
+  const auto start = Now();
+  EXPECT_EQ(LoadMonitorFile(), 1);
+  EXPECT_EQ(state_.NoMonitor, 1);
+  EXPECT_EQ(shown_.LastText(), "Load MON08E.BIN error!");
+  EXPECT_LT(Since(start), Millis(3000));
+}
+
+// The late answer must be drained, not read as the next pack's reply; the
+// second pack is then answered on time.
+TEST_F(PtyEndToEnd, ALatePackReplyIsATimeOutAndNotTheNextAnswer) {
+  Start({"B@1:late:1800"});
+  const auto start = Now();
+  EXPECT_EQ(CheckPack(*commands_), 1);
+  EXPECT_EQ(state_.LinkStatus, kStatusNoPack);
+  EXPECT_EQ(CheckPack(*commands_), 0);
+  EXPECT_EQ(state_.LinkStatus, kStatusOk);
+  EXPECT_LT(Since(start), Millis(5000));
+}
+
+// The cable comes out at the pack's prompt (the two prompts of the rate
+// negotiation come first).
+TEST_F(PtyEndToEnd, APulledCableFailsEveryCommandWithinSeconds) {
+  Start({"*@3:cable"});
+  const auto start = Now();
+  EXPECT_EQ(CheckPack(*commands_), 1);
+  EXPECT_EQ(state_.LinkStatus, kStatusNoPrompt);
+  EXPECT_EQ(LoadMonitorFile(), 1);
+  EXPECT_EQ(shown_.LastText(), "Load MON08E.BIN command error !");
+  EXPECT_EQ(LoadDriver(), 1);
+  EXPECT_EQ(state_.NoDriver, 1);
+  EXPECT_LT(Since(start), Millis(5000));
+}
+
+// The programmer gone for good (its process killed): the port hangs up, so
+// every command fails at once instead of waiting out its time.
+TEST_F(PtyEndToEnd, TheSimulatorKilledFailsEveryCommandAtOnce) {
+  Start();
+  ASSERT_EQ(CheckPack(*commands_), 0);
+  ::kill(sim_->pid(), SIGKILL);
+  EXPECT_EQ(sim_->WaitExit(2000), 128 + SIGKILL);
+  const auto start = Now();
+  EXPECT_EQ(CheckPack(*commands_), 1);
+  EXPECT_NE(state_.LinkStatus, kStatusOk);
+  EXPECT_EQ(LoadMonitorFile(), 1);
+  EXPECT_EQ(shown_.LastText(), "Load MON08E.BIN command error !");
+  EXPECT_EQ(LoadDriver(), 1);
+  EXPECT_EQ(state_.NoDriver, 1);
+  EXPECT_LT(Since(start), Millis(1500));
+}
+
+}  // namespace
+}  // namespace zolvek::testing
