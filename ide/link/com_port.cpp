@@ -47,10 +47,14 @@ void COM_Port::ClosePort() {
 }
 
 bool COM_Port::ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received) {
+  return ReadPort(buffer, count, received, ReadTimeoutMs(count));
+}
+
+bool COM_Port::ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
   received = 0;
   if (!hCom) return false;
   std::size_t got = 0;
-  const bool ok = hCom->Read(buffer, count, ReadTimeoutMs(count), got);
+  const bool ok = hCom->Read(buffer, count, timeoutMs, got);
   received = static_cast<uint32_t>(got);
   return ok;
 }

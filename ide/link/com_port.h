@@ -42,6 +42,8 @@ public:
   // One read of up to count bytes, bounded by the read time-out. True
   // whenever the link works, also when fewer bytes (or none) arrived.
   bool ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received);
+  // The same with a time-out of the caller's (0: only what has arrived).
+  bool ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs);
   // Writes count bytes; true when the link took them all.
   bool WritePort(const uint8_t* buffer, uint32_t count, uint32_t& written);
   // Discards every received byte not yet read.
