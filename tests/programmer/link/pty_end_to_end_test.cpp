@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "programmer/link/downloads.h"
 #include "tests/support/board_sim_process.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/scratch_dir.h"
 
 namespace zolvek::testing {
 namespace {
@@ -47,10 +49,17 @@ class PtyEndToEnd : public ::testing::Test {
 protected:
   PtyEndToEnd() : messages_(shown_) {}
 
-  // Starts zolvek-sim with `faults`, points COM1 at its pty and connects at
-  // 115200; a failed assertion when any step does not happen.
+  // Starts zolvek-sim with `faults`, points COM1 at its pty, opens it and
+  // connects at 115200; a failed assertion when any step does not happen.
   void Start(const std::vector<std::string>& faults = {}) {
-    std::vector<std::string> args{"--pace"};
+    ASSERT_NO_FATAL_FAILURE(Open(faults));
+    const auto start = Now();
+    ASSERT_EQ(ConnectProgrammer(*commands_, 0), 0);
+    // One probe at 115200 times out, then 9600 answers and both move.
+    EXPECT_LT(Since(start), Millis(2500));
+  }
+  void Open(const std::vector<std::string>& faults) {
+    std::vector<std::string> args{"--pace", "--log", (dir_ / "commands.log").string()};
     for (const auto& f : faults) {
       args.push_back("--fault");
       args.push_back(f);
@@ -65,13 +74,15 @@ protected:
     link_ = std::make_unique<ProgrammerLink>(state_);
     commands_ = std::make_unique<Commands>(*link_);
     ASSERT_EQ(link_->Com().ComOpen(1), 1) << pty;
-    const auto start = Now();
-    ASSERT_EQ(ConnectProgrammer(*commands_, 0), 0);
-    // One probe at 115200 times out, then 9600 answers and both move.
-    EXPECT_LT(Since(start), Millis(2500));
   }
   void TearDown() override {
     if (link_) link_->CloseAll();
+    if (HasFailure()) std::cout << "zolvek-sim's command log:\n" << Log();
+  }
+  // What the simulator decoded, one command a line.
+  std::string Log() const {
+    std::ifstream in(dir_ / "commands.log");
+    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   static std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
@@ -80,6 +91,7 @@ protected:
   int LoadMonitorFile() { return LoadMonitor(*commands_, ZOLVEK_MONITOR_DIR); }
   std::string DriverFailed() const { return "Load " + driver_.driverName + ".BIN error!"; }
 
+  vx930::testing::ScratchDir dir_{"zolvek_link_pty"};
   platform::RecordingMessages shown_;
   platform::ScopedMessages messages_;
   LinkState state_;
@@ -94,7 +106,7 @@ protected:
 
 TEST_F(PtyEndToEnd, ConnectsChecksThePackAndDownloadsMonitorAndDriver) {
   ASSERT_TRUE(images_.Find(driver_.driverName)) << "no placeholder image for " << driver_.driverName;
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   const auto start = Now();
   ASSERT_EQ(CheckPack(*commands_), 0);
   EXPECT_EQ(InitProgrammer(*commands_), 0);
@@ -106,10 +118,29 @@ TEST_F(PtyEndToEnd, ConnectsChecksThePackAndDownloadsMonitorAndDriver) {
   EXPECT_TRUE(shown_.Shown().empty()) << shown_.LastText();
   // About 5.6 KB echoed byte by byte: a second or two, with room for a busy machine.
   EXPECT_LT(Since(start), Millis(10000));
+  // The simulator took both images whole, as announced.
+  const std::string log = Log();
+  const auto monitorBytes = fs::file_size(fs::path(ZOLVEK_MONITOR_DIR) / MonitorFileCom);
+  EXPECT_NE(log.find("monitor " + std::to_string(monitorBytes) + " bytes"), std::string::npos) << log;
+  EXPECT_NE(log.find("driver " + std::to_string(images_.Find(driver_.driverName)->size()) + " bytes"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("abandoned"), std::string::npos) << log;
+}
+
+// A programmer that never answers: the rate search tries every rate and
+// gives up within seconds.
+TEST_F(PtyEndToEnd, ASilentProgrammerFailsTheRateSearchWithinSeconds) {
+  ASSERT_NO_FATAL_FAILURE(Open({"*:silent"}));
+  const auto start = Now();
+  EXPECT_EQ(ConnectProgrammer(*commands_, 0), 1);
+  EXPECT_LT(Since(start), Millis(5000));
+  EXPECT_EQ(CheckPack(*commands_), 1);
+  EXPECT_EQ(state_.LinkStatus, kStatusNoPrompt);
 }
 
 TEST_F(PtyEndToEnd, SilenceFailsThePackAndTheNextCommandWithinSeconds) {
-  Start({"B@1:silent"});
+  ASSERT_NO_FATAL_FAILURE(Start({"B@1:silent"}));
   auto start = Now();
   EXPECT_EQ(CheckPack(*commands_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusNoPack);
@@ -122,7 +153,7 @@ TEST_F(PtyEndToEnd, SilenceFailsThePackAndTheNextCommandWithinSeconds) {
 }
 
 TEST_F(PtyEndToEnd, ADroppedEchoFailsTheDriverWithinSeconds) {
-  Start({"L#300:drop"});
+  ASSERT_NO_FATAL_FAILURE(Start({"L#300:drop"}));
   const auto start = Now();
   EXPECT_EQ(LoadDriver(), 1);
   EXPECT_EQ(state_.NoDriver, 1);
@@ -131,7 +162,7 @@ TEST_F(PtyEndToEnd, ADroppedEchoFailsTheDriverWithinSeconds) {
 }
 
 TEST_F(PtyEndToEnd, ABadEchoFailsTheMonitor) {
-  Start({"l#40:badecho"});
+  ASSERT_NO_FATAL_FAILURE(Start({"l#40:badecho"}));
   const auto start = Now();
   EXPECT_EQ(LoadMonitorFile(), 1);
   EXPECT_EQ(state_.NoMonitor, 1);
@@ -142,7 +173,7 @@ TEST_F(PtyEndToEnd, ABadEchoFailsTheMonitor) {
 // The late answer must be drained, not read as the next pack's reply; the
 // second pack is then answered on time.
 TEST_F(PtyEndToEnd, ALatePackReplyIsATimeOutAndNotTheNextAnswer) {
-  Start({"B@1:late:1800"});
+  ASSERT_NO_FATAL_FAILURE(Start({"B@1:late:1800"}));
   const auto start = Now();
   EXPECT_EQ(CheckPack(*commands_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusNoPack);
@@ -154,7 +185,7 @@ TEST_F(PtyEndToEnd, ALatePackReplyIsATimeOutAndNotTheNextAnswer) {
 // The cable comes out at the pack's prompt (the two prompts of the rate
 // negotiation come first).
 TEST_F(PtyEndToEnd, APulledCableFailsEveryCommandWithinSeconds) {
-  Start({"*@3:cable"});
+  ASSERT_NO_FATAL_FAILURE(Start({"*@3:cable"}));
   const auto start = Now();
   EXPECT_EQ(CheckPack(*commands_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusNoPrompt);
@@ -168,7 +199,7 @@ TEST_F(PtyEndToEnd, APulledCableFailsEveryCommandWithinSeconds) {
 // The programmer gone for good (its process killed): the port hangs up, so
 // every command fails at once instead of waiting out its time.
 TEST_F(PtyEndToEnd, TheSimulatorKilledFailsEveryCommandAtOnce) {
-  Start();
+  ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_EQ(CheckPack(*commands_), 0);
   ::kill(sim_->pid(), SIGKILL);
   EXPECT_EQ(sim_->WaitExit(2000), 128 + SIGKILL);
