@@ -78,7 +78,12 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     if (p.revents & POLLIN) {
       const ssize_t n = ::read(master_, buf, sizeof buf);
       if (n > 0) {
-        programmer_.HostWrite(buf, static_cast<size_t>(n), checkRate_ ? sim::PtyHostRate(master_) : 0);
+        // The host may move its rate right after its last byte (the rate
+        // code): a pty reports only the rate now, so a chunk is heard when
+        // the host was at the programmer's rate before the wait or is now.
+        uint32_t rate = checkRate_ ? sim::PtyHostRate(master_) : 0;
+        if (checkRate_ && hostRate == programmer_.ListeningBaud()) rate = hostRate;
+        programmer_.HostWrite(buf, static_cast<size_t>(n), rate);
         continue;
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
