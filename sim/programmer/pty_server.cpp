@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "sim/common/pty.h"
@@ -59,12 +60,15 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     }
     if (hostGone) outSent_ = out_.size();
 
-    int timeout = kIdleMs;
-    if (auto us = programmer_.UsUntilOutput())
-      timeout = static_cast<int>(std::min<Micros>((*us + 999) / 1000, kIdleMs));
-    if (outSent_ < out_.size()) timeout = std::min(timeout, 1);
+    // Wait to the microsecond: a paced byte at 115200 is due in 87 us, and
+    // rounding that up to a millisecond made every echoed byte ten times
+    // slower than the wire.
+    Micros timeoutUs = Micros{kIdleMs} * 1000;
+    if (auto us = programmer_.UsUntilOutput()) timeoutUs = std::min(timeoutUs, *us);
+    if (outSent_ < out_.size()) timeoutUs = std::min<Micros>(timeoutUs, 1000);
+    const timespec timeout{static_cast<time_t>(timeoutUs / 1000000), static_cast<long>(timeoutUs % 1000000) * 1000};
     pollfd p{master_, POLLIN, 0};
-    const int r = ::poll(&p, 1, timeout);
+    const int r = ::ppoll(&p, 1, &timeout, nullptr);
     if (r < 0) {
       if (errno == EINTR) continue;
       if (error) *error = std::string("poll: ") + std::strerror(errno);
@@ -74,7 +78,12 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     if (p.revents & POLLIN) {
       const ssize_t n = ::read(master_, buf, sizeof buf);
       if (n > 0) {
-        programmer_.HostWrite(buf, static_cast<size_t>(n), checkRate_ ? sim::PtyHostRate(master_) : 0);
+        // The host may move its rate right after its last byte (the rate
+        // code): a pty reports only the rate now, so a chunk is heard when
+        // the host was at the programmer's rate before the wait or is now.
+        uint32_t rate = checkRate_ ? sim::PtyHostRate(master_) : 0;
+        if (checkRate_ && hostRate == programmer_.ListeningBaud()) rate = hostRate;
+        programmer_.HostWrite(buf, static_cast<size_t>(n), rate);
         continue;
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
