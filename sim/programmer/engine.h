@@ -52,8 +52,9 @@
 //    internal buffer; 'g' on the SRAM card; the operations on whichever 'h'
 //    mapped last (the internal buffer at power-up). Buffer addresses wrap at
 //    the buffer's size. A write-protected card takes no writes; 'g' 0xF4
-//    answers 0 (done) or 4 (write protected). 'S' takes bit 16 of the start
-//    from its first byte (1: 0x10000 and above).
+//    answers 0 (done), 3 (no card) or 4 (write protected); without a card 'g'
+//    reads 0xFF. 'S' takes bit 16 of the start from its first byte (1: 0x10000
+//    and above).
 //  - 'X'/'Y' spaces: space 0 is a 64 KB scratch whose bytes 0xFFF8-0xFFFA and
 //    0xFD00-0xFD02 are the device's configuration bytes 0-2; space 1 is the
 //    table buffer (encryption table / data EEPROM): a table of up to 256 bytes
@@ -81,6 +82,13 @@
 //    0, or the failure status when a byte failed since the last one; the final
 //    status follows a failed handshake at once. The USB read stream sends its
 //    bytes unasked up to each 64 KB boundary.
+//  - Variants of 'P' by device: driver ids 36, 63, 68 program in passes
+//    (each pass opened by a 0 and answered, pages, then a pass status: 0 all
+//    bytes hold, 1 another pass wanted, 2 a page failed; the host's 1 after 0
+//    or 2 brings the final status); families 0x08 and 0x26 program in cycles
+//    closed by a check pass (0xAA after each pass, 'U' from the host, at most
+//    four cycles, then a closing check pass; no final status when that pass
+//    failed, since the host reads none then).
 //  - Block operations: block byte b is block b, except family 0x02 (b - 1) and
 //    family 0x03 (6 is block 1, 7 is block 4); 'A' is the whole chip, 'F' a
 //    full erase (configuration included).

@@ -34,7 +34,7 @@ bool BoardLink::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size
 
 void BoardLink::PurgeRx() { board_.HostReadAll(); }
 
-COM_Port::LinkOpener BoardLink::Opener(sim::ice::Board& board) {
+COM_Port::LinkSource BoardLink::Opener(sim::ice::Board& board) {
   return [&board](int) { return std::make_unique<BoardLink>(board); };
 }
 

@@ -25,7 +25,7 @@ public:
   bool Close() override { return true; }
 
   // An opener that puts every COM_Port onto this board.
-  static COM_Port::LinkOpener Opener(sim::ice::Board& board);
+  static COM_Port::LinkSource Opener(sim::ice::Board& board);
 
 private:
   sim::ice::Board& board_;
