@@ -34,8 +34,8 @@ inline constexpr int32_t kStatusNoPack = 7;
 //   USB-serial adapter may hold a byte up to 16 ms, so an echo (wait 6,
 //   70 ms) and a register read (wait 15, 160 ms) have several times what
 //   they need; a programming page (wait 555) gets 5.5 s. The prompt answer
-//   gets 500 ms; a rate search over six rates on a dead line ends in about
-//   4 s.
+//   gets 500 ms; a rate search on a dead line (five rates, each probe after
+//   a failed one waiting for quiet first) ends in under 5 s.
 // - LPT: a pass of 10 ms of pin polling; the handshake costs microseconds, so
 //   the prompt (wait 1) has 20 ms. A byte is handed over only while the
 //   programmer shows ready (pin 15), which it withholds while it programs a
@@ -48,6 +48,9 @@ inline constexpr int32_t kStatusNoPack = 7;
 // never taken for the next prompt's answer. One reply time is the length of
 // the wait that failed, at least quietMs and at most quietMaxMs; the whole
 // drain of a line that never goes quiet ends after quietLimitMs.
+// The longest waits (a whole block, wait 83656) run for minutes by design:
+// they follow a prompt that was answered, and BetweenPasses lets the front
+// end end them on ESC.
 struct LinkTimings {
   uint32_t comPassMs = 10;
   uint32_t comPromptMs = 500;
