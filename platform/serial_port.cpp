@@ -112,6 +112,15 @@ bool SerialPort::Open(const std::string& device, uint32_t baud) {
   return true;
 }
 
+bool SerialPort::SetBaud(uint32_t baud) {
+  speed_t speed;
+  if (fd_ < 0 || !BaudConstant(baud, speed)) return false;
+  termios tio{};
+  if (::tcgetattr(fd_, &tio) != 0) return false;
+  if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return false;
+  return ::tcsetattr(fd_, TCSADRAIN, &tio) == 0;
+}
+
 bool SerialPort::Write(const uint8_t* data, std::size_t n, std::size_t& written) {
   written = 0;
   if (fd_ < 0) return false;

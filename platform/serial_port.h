@@ -32,6 +32,10 @@ public:
   // An open port is closed first.
   bool Open(const std::string& device, uint32_t baud = kDefaultBaud);
   bool IsOpen() const { return fd_ >= 0; }
+  // Changes the line rate of the open port once what was written has left
+  // at the old one; false (the port keeps its rate) when the rate is not
+  // supported or the device refuses it.
+  bool SetBaud(uint32_t baud);
   const std::string& Error() const { return error_; }
 
   bool Write(const uint8_t* data, std::size_t n, std::size_t& written) override;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "platform/messages.h"
+#include "ide/image/ide_message.h"
 
 namespace vx930 {
 namespace {
@@ -26,7 +26,7 @@ CDecodeHex::CDecodeHex(CodeImage* image) : image_(image) {
     startMap_.assign(kCodeSize, 1);
     listing_ = std::make_unique<StringList>();
   } catch (const std::bad_alloc&) {
-    platform::ShowMessage("Allocate Memory Failed!! -- cHead[]");
+    ShowIdeMessage("Allocate Memory Failed!! -- cHead[]");
     throw;
   }
   ClearImage();
@@ -37,7 +37,7 @@ CDecodeHex::CDecodeHex() {
     addrLineTable_.assign(kCodeSize, 0);
     startMap_.assign(kCodeSize, 1);
   } catch (const std::bad_alloc&) {
-    platform::ShowMessage("Allocate Memory Failed!! -- cHead[]");
+    ShowIdeMessage("Allocate Memory Failed!! -- cHead[]");
     throw;
   }
 }

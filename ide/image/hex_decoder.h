@@ -68,11 +68,19 @@ public:
   // without a format error. Records of types 02 to 05 hold no code and are
   // skipped; a non-zero extended address (02, 04) fails the load with nothing
   // after it stored, and so does a byte whose address passes 0xFFFF (dropped).
-  // Checksums are not checked. A file that cannot be opened returns false
+  // Checksums are not checked, but each record must end in its two checksum
+  // digits and then CR LF, LF or the end of the file: a line a character
+  // short or long fails the load. A file that cannot be opened returns false
   // with the image cleared, no symbols and the listing untouched; on every
   // other path the tail steps run whatever the result. A line decoder
   // returns false and touches nothing.
   bool LoadHexFile(const std::string& path);
+  // LoadHexFile without the listing, which is left as it was: for callers
+  // that list later or only sometimes (the listing of 64 K lines is most of
+  // a load's time). NotOpened where LoadHexFile returns false untouched or
+  // with only the image cleared; Good and Bad for its true and false.
+  enum class HexRead { NotOpened, Good, Bad };
+  HexRead ReadHexFile(const std::string& path);
 
   // The ".SYM" file beside a HEX file: the extension of the file name (from
   // its last ".") replaced by ".SYM", or ".SYM" appended when it has none;
@@ -118,8 +126,7 @@ public:
   // before the address (see the table in next_pc.cpp); target supplies the
   // stack for a RET. Results are not wrapped to 16 bits. An instruction cut
   // by the top of memory counts as a plain one: next = other = its end.
-  void GetNextPC(int32_t address, const TargetImages& target, int32_t& next, uint8_t& callFlag,
-                 int32_t& other) const;
+  void GetNextPC(int32_t address, const TargetImages& target, int32_t& next, uint8_t& callFlag, int32_t& other) const;
   // The first relative branch or absolute jump, or the first call, in
   // [start, end), walking by instruction length from start (not by the start
   // marks) and never past 0xFFFF; -1 when none.

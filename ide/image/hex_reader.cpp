@@ -1,10 +1,9 @@
 // The Intel HEX reader: 16-bit addresses into the 64 KB code image.
-#include <algorithm>
 #include <span>
 
 #include "ide/image/file_bytes.h"
 #include "ide/image/hex_decoder.h"
-#include "platform/messages.h"
+#include "ide/image/ide_message.h"
 
 namespace vx930 {
 
@@ -50,7 +49,7 @@ bool CDecodeHex::ReadHexRecords(std::span<const uint8_t> text) {
     // Only the type's second character is examined for the end record.
     if (type1 == '1') return true;
     if (2 * count > 255) {
-      platform::ShowMessage("Hex Length Column Error!!");
+      ShowIdeMessage("Hex Length Column Error!!");
       return false;
     }
     if (count == 0) return false;
@@ -93,27 +92,39 @@ bool CDecodeHex::ReadHexRecords(std::span<const uint8_t> text) {
     // the 64 KB code space.
     if (extendedAddress && (count != 2 || payload != 0)) return false;
 
-    // Checksum (never checked), then CR LF or LF.
-    pos += std::min<std::size_t>(2, size - pos);
-    if (pos < size && text[pos] == '\r') ++pos;
-    if (pos < size && text[pos] == '\n') ++pos;
     if (!ok) return false;
+    // The checksum's value is not checked, but its two digits and the line
+    // end must be where the count says: a line a character short or long
+    // would otherwise load with a checksum digit taken for data.
+    uint32_t checksum = 0;
+    if (!readNumber(2, checksum)) return false;
+    if (pos < size) {
+      if (text[pos] == '\r') ++pos;  // CR alone is no line end
+      if (pos >= size || text[pos] != '\n') return false;
+      ++pos;
+    }
   }
   return ok;
 }
 
-bool CDecodeHex::LoadHexFile(const std::string& path) {
-  if (!image_ || !listing_) return false;  // a line decoder reads no files
+CDecodeHex::HexRead CDecodeHex::ReadHexFile(const std::string& path) {
+  if (!image_ || !listing_) return HexRead::NotOpened;  // a line decoder reads no files
   ClearSymbols();
   ClearImage();
   std::vector<uint8_t> text;
-  if (!ReadFileBytes(path, text)) return false;
+  if (!ReadFileBytes(path, text)) return HexRead::NotOpened;
 
   const bool ok = ReadHexRecords(text);
   LoadSymbolFile(path);
   MarkAllStarts();
+  return ok ? HexRead::Good : HexRead::Bad;
+}
+
+bool CDecodeHex::LoadHexFile(const std::string& path) {
+  const HexRead read = ReadHexFile(path);
+  if (read == HexRead::NotOpened) return false;
   BuildListing();
-  return ok;
+  return read == HexRead::Good;
 }
 
 }  // namespace vx930

@@ -1,4 +1,6 @@
 // Instruction lengths and the instruction-start map.
+#include <cstring>
+
 #include "ide/image/hex_decoder.h"
 #include "ide/image/opcode_table.h"
 
@@ -29,12 +31,28 @@ int32_t CDecodeHex::MarkInstruction(int32_t address, uint8_t opcode) {
 }
 
 void CDecodeHex::MarkAllStarts() {
-  const CodeImage& code = Code();
+  // This pass runs over all 64 K addresses on every load, most of them erased:
+  // MarkInstruction is inlined by hand, and erased stretches (0xFF, a one-byte
+  // instruction) are marked eight addresses at a time.
+  const uint8_t* code = Code().data();
+  const OpcodeRow* table = OpcodeTable.data();
+  uint8_t* starts = startMap_.data();
+  constexpr uint64_t kErased = ~uint64_t{0};
+  constexpr uint64_t kAllStarts = 0x0101010101010101;
   int32_t a = 0;
-  do {
-    startMap_[static_cast<std::size_t>(a)] = 1;
-    a = MarkInstruction(a, code[static_cast<std::size_t>(a)]);
-  } while (a < kTop);
+  for (;;) {
+    uint64_t eight = 0;
+    while (a <= kTop - 8 && (std::memcpy(&eight, code + a, 8), eight == kErased)) {
+      std::memcpy(starts + a, &kAllStarts, 8);
+      a += 8;
+    }
+    if (a >= kTop) break;
+    starts[a] = 1;
+    const int32_t end = a + table[code[a]].length;
+    if (end >= kTop) break;  // its operand bytes keep their marks, as MarkInstruction leaves them
+    for (int32_t i = a + 1; i < end; ++i) starts[i] = 0;
+    a = end;
+  }
 }
 
 }  // namespace vx930

@@ -5,7 +5,7 @@
 
 namespace vx930 {
 
-DecodeOmf::DecodeOmf() { image_.fill(0xFF); }
+DecodeOmf::DecodeOmf() { image_->fill(0xFF); }
 
 const OmfProcedure* DecodeOmf::FindProcedure(uint32_t address) const {
   for (const OmfModule* m = moduleHead_; m; m = m->Next)

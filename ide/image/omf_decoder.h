@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <istream>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -28,13 +29,17 @@ public:
   // Reads a whole file from the stream's current position, which must be its
   // start. True when the file begins with record type 0x70, every record is
   // complete and long enough for its fields, and Validate accepts the result.
+  // A record ends where its length says, except a line-number record whose
+  // entry bytes are not a multiple of 5: it is read one entry further (a
+  // spare entry, never consulted) and then its checksum is skipped, so it
+  // ends 5 - (entry bytes mod 5) bytes past its length.
   // On false the records read so far are kept (the caller discards the object).
   bool ReadOmf(std::istream& in);
 
   const OmfModule* GetModules() const { return moduleHead_; }
   const OmfSymbol* GetPublics() const { return publicHead_; }
-  CodeImage* GetImage() { return &image_; }
-  const CodeImage* GetImage() const { return &image_; }
+  CodeImage* GetImage() { return image_.get(); }
+  const CodeImage* GetImage() const { return image_.get(); }
 
   // The first procedure, modules and procedures in file order, with
   // LoAddr <= address <= HiAddr; null when none.
@@ -54,8 +59,10 @@ private:
   bool ReadDebugItems(Bytes body);
   bool ReadModuleName(Bytes body);
   bool ReadTypeRecord(Bytes body);
-  // Debug-item readers; they get the entry bytes (checksum excluded), read
-  // whole entries only and ignore a trailing partial one.
+  // Debug-item readers; they get the entry bytes as the length gives them
+  // (checksum excluded) and read whole entries only. A trailing partial
+  // symbol entry is ignored; a trailing partial line entry is the start of a
+  // spare entry whose rest ReadOmf passes over with the checksum.
   void ReadLineNumbers(Bytes entries);
   void ReadPublicSymbols(Bytes entries);
   void ReadLocalSymbols(Bytes entries);
@@ -64,7 +71,9 @@ private:
   void AddProcedure(std::string name);
   void ExtendProcRange(uint32_t start, uint32_t end);
 
-  CodeImage image_;
+  // An allocation of its own, exactly 64 KB: a write past it is caught by
+  // the address sanitizer instead of landing in the members below.
+  std::unique_ptr<CodeImage> image_ = std::make_unique<CodeImage>();
 
   // Storage of every record; deques keep the records in place as they grow,
   // so the links between them stay valid.

@@ -37,9 +37,7 @@ constexpr std::size_t kSymbolEntryFixed = 6;  // everything but the name
 constexpr std::string_view kIceDummy = "_ICE_DUMMY_";
 
 // Little-endian reads from a body whose size the caller has already checked.
-uint16_t U16(std::span<const uint8_t> b, std::size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
+uint16_t U16(std::span<const uint8_t> b, std::size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 // Names are C strings in a counted field: a NUL inside ends the name.
 std::string Name(std::span<const uint8_t> field) {
@@ -75,6 +73,16 @@ void ForEachSymbol(std::span<const uint8_t> entries, const OmfTypeRecord* types,
   }
 }
 
+// Bytes a record takes past its length. A line-number record whose entry
+// bytes are no whole number of entries is read one entry further, then its
+// checksum is skipped; that entry's rest and the checksum lie past the length,
+// and the next record starts after them.
+std::size_t BytesPastLength(int type, std::span<const uint8_t> body) {
+  if (type != kDebugItemsRecord || body.size() < 2 || body[0] != kLineNumbers) return 0;
+  const std::size_t part = (body.size() - 2) % kLineEntrySize;
+  return part == 0 ? 0 : kLineEntrySize - part;
+}
+
 }  // namespace
 
 bool DecodeOmf::ReadOmf(std::istream& in) {
@@ -88,6 +96,9 @@ bool DecodeOmf::ReadOmf(std::istream& in) {
     if (!ReadExactly(in, len.data(), len.size())) return false;
     body.resize(static_cast<std::size_t>(len[0] | (len[1] << 8)));
     if (!ReadExactly(in, body.data(), body.size())) return false;
+    // The spare entry is never consulted: its bytes are only passed over.
+    std::array<uint8_t, kLineEntrySize> spare{};
+    if (!ReadExactly(in, spare.data(), BytesPastLength(type, body))) return false;
 
     bool ok = true;
     switch (type) {
@@ -110,7 +121,7 @@ bool DecodeOmf::ReadContent(Bytes body) {
   const Bytes data = body.subspan(3, body.size() - 4);
   // Data past the top of code memory has nowhere to go and is dropped.
   const std::size_t fits = std::min<std::size_t>(data.size(), kCodeSize - offset);
-  std::memcpy(image_.data() + offset, data.data(), fits);
+  std::memcpy(image_->data() + offset, data.data(), fits);
   if (insideProc_) ExtendProcRange(offset, offset + static_cast<uint32_t>(fits) - 1);
   return true;
 }
@@ -127,11 +138,8 @@ bool DecodeOmf::ReadScope(Bytes body) {
       AddProcedure(Name(body.subspan(2, nameLen)));
       return true;
     }
-    case kProcedureEnd:
-      insideProc_ = false;
-      return true;
-    default:
-      return true;
+    case kProcedureEnd: insideProc_ = false; return true;
+    default: return true;
   }
 }
 

@@ -3,8 +3,8 @@
 
 #include "ide/image/file_bytes.h"
 #include "ide/image/hex_decoder.h"
+#include "ide/image/ide_message.h"
 #include "ide/image/opcode_table.h"
-#include "platform/messages.h"
 
 namespace vx930 {
 
@@ -12,7 +12,7 @@ namespace {
 
 constexpr int32_t kTop = static_cast<int32_t>(kCodeSize);
 
-void FormatError() { platform::ShowMessage("Symbol File Format Error!!"); }
+void FormatError() { ShowIdeMessage("Symbol File Format Error!!"); }
 
 bool IsFile(const std::string& path) {
   std::error_code ec;
@@ -26,8 +26,7 @@ std::string CDecodeHex::SymbolFileName(const std::string& hexPath) {
   const std::size_t slash = hexPath.find_last_of('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
   const std::size_t dot = hexPath.find_last_of('.');
-  const std::string stem =
-      (dot == std::string::npos || dot < nameStart) ? hexPath : hexPath.substr(0, dot);
+  const std::string stem = (dot == std::string::npos || dot < nameStart) ? hexPath : hexPath.substr(0, dot);
   // Names on Linux are case-sensitive; a lower-case ".sym" beside the program
   // is the same file to the user.
   std::string upper = stem + ".SYM";
@@ -105,7 +104,7 @@ bool CDecodeHex::ReadSymbolBlock(const uint8_t* body, uint32_t length) {
     for (uint32_t k = 0; k < width; ++k) address |= uint32_t{body[p + k]} << (8 * k);
     p += width;
     if (address > 0xFFFF) {
-      platform::ShowMessage("Address out of range");
+      ShowIdeMessage("Address out of range");
       return true;
     }
     symbols_.emplace(static_cast<int32_t>(address), std::move(name));

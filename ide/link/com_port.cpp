@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "ide/link/ide_message.h"
+#include "ide/image/ide_message.h"
 #include "platform/serial_port.h"
 
 namespace vx930 {

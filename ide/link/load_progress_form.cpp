@@ -6,7 +6,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "ide/link/ide_message.h"
+#include "ide/image/ide_message.h"
 
 namespace vx930 {
 

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "sim/common/pty.h"
 
 namespace sim::ice {
 
@@ -33,46 +34,7 @@ void PtyServer::Close() {
 
 bool PtyServer::Open(std::string* error) {
   Close();
-  master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (master_ < 0) {
-    if (error) *error = SysError("posix_openpt");
-    return false;
-  }
-  char name[128];
-  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
-    if (error) *error = SysError("pseudo-terminal set-up");
-    Close();
-    return false;
-  }
-  slavePath_ = name;
-
-  const int slave = ::open(name, O_RDWR | O_NOCTTY);
-  if (slave < 0) {
-    if (error) *error = SysError("open slave");
-    Close();
-    return false;
-  }
-  termios tio{};
-  bool ok = ::tcgetattr(slave, &tio) == 0;
-  if (ok) {
-    ::cfmakeraw(&tio);
-    ::cfsetispeed(&tio, B57600);
-    ::cfsetospeed(&tio, B57600);
-    ok = ::tcsetattr(slave, TCSANOW, &tio) == 0;
-  }
-  if (!ok && error) *error = SysError("raw mode");
-  ::close(slave);
-  if (!ok) {
-    Close();
-    return false;
-  }
-  const int flags = ::fcntl(master_, F_GETFL);
-  if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
-    if (error) *error = SysError("fcntl");
-    Close();
-    return false;
-  }
-  return true;
+  return OpenRawPty(B57600, &master_, &slavePath_, error);
 }
 
 PtyServer::End PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {

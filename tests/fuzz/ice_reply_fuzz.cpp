@@ -76,11 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i);
     return b;
   }();
-  const std::array<BreakPointRec, BreakPointCount> bps = {BreakPointRec{0x1234, 1, 3},
-                                                          BreakPointRec{0x0100, 0, 254}};
+  const std::array<BreakPointRec, BreakPointCount> bps = {BreakPointRec{0x1234, 1, 3}, BreakPointRec{0x0100, 0, 254}};
   const std::vector<uint8_t> in{0x30, 0x31, 0x32, 0x7F, 0x80, 0xFF, 0x00};
-  const std::vector<uint8_t> wide{0x00, 0x10, 0x03, 0xFF, 0x80, 0x00, 0xFF, 0xFF,
-                                  0x01, 0x23, 0x02, 0x00, 0x00, 0x01};
+  const std::vector<uint8_t> wide{0x00, 0x10, 0x03, 0xFF, 0x80, 0x00, 0xFF, 0xFF, 0x01, 0x23, 0x02, 0x00, 0x00, 0x01};
   auto image = std::make_unique<CodeImage>();
   image->fill(0xFF);
   for (uint32_t a : {0x0000u, 0x0040u, 0x8000u}) (*image)[a] = 0x02;
@@ -105,9 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       [&] { Checked<64>([&](Block b) { return cmd.Rx1kRAM(b, 0x0200); }); },
       [&] { cmd.Tx1kRAM(0x03C0, block); },
       [&] { cmd.Tx1kByte(0x0123, 0x5A); },
-      [&] {
-        Checked<7>([&](std::span<uint8_t, 7> b) { return cmd.RxInRAMList(in, b, in.size()); });
-      },
+      [&] { Checked<7>([&](std::span<uint8_t, 7> b) { return cmd.RxInRAMList(in, b, in.size()); }); },
       [&] { Checked<7>([&](std::span<uint8_t, 7> b) { return cmd.Rx1kRAMList(wide, b, 7); }); },
       [&] { Checked<7>([&](std::span<uint8_t, 7> b) { return cmd.RxExRAMList(wide, b, 7); }); },
       [&] { cmd.EraseChip(); },

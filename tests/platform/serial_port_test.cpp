@@ -184,6 +184,23 @@ TEST_F(SerialPortPty, OperationsOnAClosedPortFail) {
   EXPECT_TRUE(port.Close());
 }
 
+TEST_F(SerialPortPty, SetBaudChangesTheRateOfTheOpenPort) {
+  EXPECT_TRUE(port.SetBaud(9600));
+  termios tio{};
+  const int fd = ::open(pty.slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::tcgetattr(fd, &tio), 0);
+  EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B9600));
+  ::close(fd);
+  EXPECT_FALSE(port.SetBaud(12345));  // not a rate of the line
+  const std::vector<uint8_t> bytes{0x41, 0x00, 0xFF};
+  std::size_t written = 0;
+  ASSERT_TRUE(port.Write(bytes.data(), bytes.size(), written));
+  EXPECT_EQ(pty.Receive(bytes.size()), bytes);
+  port.Close();
+  EXPECT_FALSE(port.SetBaud(9600));
+}
+
 TEST(SerialPort, OpenIsExclusive) {
   Pty pty;
   ASSERT_TRUE(pty.ok());

@@ -21,19 +21,19 @@ inline const std::string kBoardSimPath = std::string(VX_BINARY_DIR) + "/sim/ice/
 
 class BoardSimProcess {
 public:
-  explicit BoardSimProcess(std::vector<std::string> args = {}) {
+  // `path`: another simulator with the same conventions (zolvek-sim).
+  explicit BoardSimProcess(std::vector<std::string> args = {}, const std::string& path = kBoardSimPath) {
     int out[2];
     if (::pipe(out) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    args.insert(args.begin(), kBoardSimPath);
+    args.insert(args.begin(), path);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (::posix_spawn(&pid_, kBoardSimPath.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-      pid_ = -1;
+    if (::posix_spawn(&pid_, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
     stdout_ = out[0];

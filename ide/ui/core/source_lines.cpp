@@ -57,10 +57,11 @@ SourceLines::Location SourceLines::Locate(uint32_t address, bool isPC) const {
               // The PC sits inside the line that starts before this entry.
               if (k > 0) chosen = k - 1;
             } else {
-              // Several entries may start at the PC: the last of them.
+              // Several entries may start at the PC: the last of them, unless
+              // they run to the block's end, where the first one stays.
               size_t n = k;
-              while (n + 1 < entries.size() && entries[n + 1].Address <= address) ++n;
-              chosen = n;
+              while (n < entries.size() && entries[n].Address <= address) ++n;
+              if (n < entries.size()) chosen = n - 1;
             }
           }
           return Location{m, static_cast<int32_t>(entries[chosen].Line)};

@@ -39,8 +39,10 @@ public:
 
   // Where the source window shows an address: the module whose source holds
   // it and the source line. For the program counter (isPC) the line is the
-  // one whose code contains the address; otherwise the line of the first
-  // entry at or after it. module is null when no procedure has such an entry.
+  // one whose code contains the address: the last of the entries starting at
+  // it, but the first of them when they run to the end of their line block;
+  // otherwise the line of the first entry at or after it. module is null when
+  // no procedure has such an entry.
   struct Location {
     const OmfModule* module = nullptr;
     int32_t line = 0;

@@ -76,40 +76,18 @@ void SourceWindowModel::SetLinesShown(int shown) {
   if (shown == 1) pageMap_.clear();
 }
 
-int SourceWindowModel::PaintedPCLine() const {
-  return pcLine_ > 0 && pcModule_ == currentModule_ ? pcLine_ : 0;
-}
+int SourceWindowModel::PaintedPCLine() const { return pcLine_ > 0 && pcModule_ == currentModule_ ? pcLine_ : 0; }
 
 void SourceWindowModel::ShowAddress(uint32_t address, bool force) {
-  for (const OmfModule* m = lines_.Modules(); m; m = m->Next)
-    for (const OmfProcedure* p = m->Procs; p; p = p->Next) {
-      if (!(p->LoAddr <= address && address <= p->HiAddr)) continue;
-      for (const OmfLineBlock* b = p->Lines; b; b = b->Next) {
-        const std::vector<OmfLineEntry>& entries = b->Entries;
-        const auto found = std::find_if(entries.begin(), entries.end(),
-                                        [&](const OmfLineEntry& e) { return e.Address >= address; });
-        if (found == entries.end()) continue;
-        if (m != currentModule_ && !LoadModule(m)) return;
-        int line = static_cast<int>(found->Line);
-        if (address == pcAddress_) {
-          // The PC's own line: the last entry starting at or before it.
-          auto chosen = found;
-          if (found->Address > address) {
-            if (found != entries.begin()) chosen = found - 1;
-          } else {
-            auto next = found;
-            while (next != entries.end() && next->Address <= address) ++next;
-            if (next != entries.end()) chosen = next - 1;
-          }
-          line = static_cast<int>(chosen->Line);
-          SetPCLine(line);
-        }
-        ScrollIntoView(line, force);
-        editor_.Focus();
-        SetLinesShown(1);
-        return;
-      }
-    }
+  const bool isPC = address == pcAddress_;
+  if (const SourceLines::Location at = lines_.Locate(address, isPC); at.module) {
+    if (at.module != currentModule_ && !LoadModule(at.module)) return;
+    if (isPC) SetPCLine(at.line);
+    ScrollIntoView(at.line, force);
+    editor_.Focus();
+    SetLinesShown(1);
+    return;
+  }
   if (lines_.Modules()) ShowDisasmPage(address);
   if (mode_ == 1) return;
 

@@ -64,8 +64,9 @@ TEST_F(HexReaderTest, EmptyFileGivesAnErasedImageAndAFullListing) {
 
 TEST_F(HexReaderTest, AddressRecordsAreNotStoredAsCode) {
   // The usual header of a 32-bit file: upper linear address 0.
-  EXPECT_TRUE(Load(":020000040000FA\r\n:0300000002010BEF\r\n:0400000300001234B3\r\n"
-                   ":0400000500001234B1\r\n:020000020000FC\r\n:00000001FF\r\n"));
+  EXPECT_TRUE(
+      Load(":020000040000FA\r\n:0300000002010BEF\r\n:0400000300001234B3\r\n"
+           ":0400000500001234B1\r\n:020000020000FC\r\n:00000001FF\r\n"));
   EXPECT_EQ(Bytes(0, 3), (std::vector<uint8_t>{0x02, 0x01, 0x0B}));
   EXPECT_TRUE(ErasedOutside(0, 3));
 }
@@ -92,6 +93,7 @@ TEST_F(HexReaderTest, BytesPastTheTopAreDroppedAndFailTheLoad) {
 TEST_F(HexReaderTest, CountOf128ShowsTheLengthMessageAndStillBuildsTheListing) {
   EXPECT_FALSE(Load(std::string(":01000000E51A\r\n:80001000") + std::string(256, '0') + "00\r\n"));
   EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Hex Length Column Error!!"});
+  EXPECT_EQ(messages_.Shown().front().caption, "VX930_IDE");
   EXPECT_EQ((*image_)[0], 0xE5);
   EXPECT_TRUE(ErasedOutside(0, 1));
   EXPECT_EQ(decoder_.GetLineCount(), 0xFFFFu);  // E5 FF is one 2-byte line
@@ -132,18 +134,36 @@ TEST_P(HexMalformedTest, FailsKeepingEarlierRecords) {
   EXPECT_TRUE(messages_.Texts().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, HexMalformedTest,
-    ::testing::Values(MalformedCase{"BlankLine", "\r\n:01000100E519\r\n"},
-                      MalformedCase{"TrailingBlanks", "  \r\n:01000100E519\r\n"},
-                      MalformedCase{"NoStartCode", "01000100E519\r\n"},
-                      MalformedCase{"NonHexCount", ":0G000100E519\r\n"},
-                      MalformedCase{"NonHexAddress", ":01000X00E519\r\n"},
-                      MalformedCase{"ZeroCount", ":00000100FF\r\n:01000100E519\r\n"},
-                      MalformedCase{"EndsInsideData", ":04000100E5E5"},
-                      MalformedCase{"EndsInsideType", ":0100010"},
-                      MalformedCase{"EndsInsideAddress", ":0100"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, HexMalformedTest,
+                         ::testing::Values(MalformedCase{"BlankLine", "\r\n:01000100E519\r\n"},
+                                           MalformedCase{"TrailingBlanks", "  \r\n:01000100E519\r\n"},
+                                           MalformedCase{"NoStartCode", "01000100E519\r\n"},
+                                           MalformedCase{"NonHexCount", ":0G000100E519\r\n"},
+                                           MalformedCase{"NonHexAddress", ":01000X00E519\r\n"},
+                                           MalformedCase{"ZeroCount", ":00000100FF\r\n:01000100E519\r\n"},
+                                           MalformedCase{"EndsInsideData", ":04000100E5E5"},
+                                           MalformedCase{"EndsInsideType", ":0100010"},
+                                           MalformedCase{"EndsInsideAddress", ":0100"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(HexReaderTest, ALineOfTheWrongLengthFailsInsteadOfLoadingWrongBytes) {
+  const char* const bad[] = {
+      ":0300000002010FA\r\n:00000001FF\r\n",  // a data digit short: a checksum digit taken for data
+      ":0300000002010FA\n:00000001FF\n",  // the same with LF line ends
+      ":03000000020100F\r\n:00000001FF\r\n",  // a checksum digit short
+      ":03000000020100FAB\r\n:00000001FF\r\n",  // a character long
+      ":03000000020100FA\r:00000001FF\r\n",  // CR alone is no line end
+      ":03000000020100FA\r",  // nor at the end of the file
+      ":030000000201",  // the file ends inside the checksum
+  };
+  for (const char* text : bad) {
+    SCOPED_TRACE(::testing::PrintToString(std::string(text)));
+    EXPECT_FALSE(Load(text));
+  }
+  // The line ends still accepted: CR LF, LF, and none at the end of the file.
+  EXPECT_TRUE(Load(":03000000020100FA\r\n:03000300E4F5800F\n:01000600E514"));
+  EXPECT_EQ(Bytes(0, 7), (std::vector<uint8_t>{0x02, 0x01, 0x00, 0xE4, 0xF5, 0x80, 0xE5}));
+}
 
 TEST_F(HexReaderTest, ANonHexDataDigitStoresTheRecordAndFails) {
   // "3G" keeps the digit before the bad character, "G3" has none before it.

@@ -43,11 +43,9 @@ OmfWriter ModuleWithMain() {
 
 TEST(OmfReader, ReadsAModuleWithOneProcedureAndItsLines) {
   DecodeOmf omf;
-  ASSERT_TRUE(Read(omf, ModuleWithMain()
-                            .Content(0x0100, Code(16, 0x40))
-                            .LineNumbers({{0x0100, 5}, {0x0108, 6}})
-                            .ProcedureEnd()
-                            .End()));
+  ASSERT_TRUE(Read(
+      omf,
+      ModuleWithMain().Content(0x0100, Code(16, 0x40)).LineNumbers({{0x0100, 5}, {0x0108, 6}}).ProcedureEnd().End()));
   const OmfModule* m = omf.GetModules();
   ASSERT_NE(m, nullptr);
   EXPECT_EQ(m->Name, "main.c");
@@ -151,12 +149,12 @@ TEST(OmfReader, SkipsWhatItDoesNotUseByTheRecordLength) {
   ASSERT_TRUE(Read(omf, OmfWriter()
                             .Header()
                             .Record(0x02, {0x24, 0x10, 0x02, 0x06})  // an unknown type
-                            .Record(0x70, {0x10, 0x02})              // a header again, mid-file
-                            .RawRecord(0x20, 0, {})                  // an empty type record: 3 bytes
-                            .Record(0x24, {0, 0, 0, 1, 'm', 0x10, 0x02, 0x01})   // name plus spare bytes
-                            .Record(0x10, {2, 1, 'P', 0x06, 0x05, 0x00})         // name plus spare bytes
-                            .Scope(1, {0x06, 0x05, 0x00, 0x00})                  // other block type
-                            .DebugItems(2, {0x00, 0x00, 0x01, 0x05, 0x00})       // definition type 2
+                            .Record(0x70, {0x10, 0x02})  // a header again, mid-file
+                            .RawRecord(0x20, 0, {})  // an empty type record: 3 bytes
+                            .Record(0x24, {0, 0, 0, 1, 'm', 0x10, 0x02, 0x01})  // name plus spare bytes
+                            .Record(0x10, {2, 1, 'P', 0x06, 0x05, 0x00})  // name plus spare bytes
+                            .Scope(1, {0x06, 0x05, 0x00, 0x00})  // other block type
+                            .DebugItems(2, {0x00, 0x00, 0x01, 0x05, 0x00})  // definition type 2
                             .DebugItems(9, {0x00, 0x00, 0x01, 0x05, 0x00})
                             .Content(0x0040, Code(8))
                             .ProcedureEnd()));
@@ -185,10 +183,43 @@ TEST(OmfReader, ChecksumsAreNotChecked) {
   EXPECT_TRUE(ReadBytes(omf, bytes));
 }
 
-TEST(OmfReader, PartialEntriesAreIgnoredAndTheNextRecordStillRead) {
+TEST(OmfReader, ALineRecordOfPartialEntriesReadsASpareEntryAndItsChecksumPastItsLength) {
+  // 12 entry bytes by the length: two entries and the first two bytes of a
+  // third, whose rest and the checksum follow the length.
+  const std::vector<uint8_t> entries{0, 0x10, 0x00, 1, 0, 0, 0x12, 0x00, 2, 0, 0, 0x14, 0x00, 3, 0};
+  std::vector<uint8_t> record{3};
+  record.insert(record.end(), entries.begin(), entries.end());
+  record.push_back(0x5A);  // checksum
+
+  for (const bool inProcedure : {true, false}) {
+    SCOPED_TRACE(inProcedure ? "in a procedure" : "before any procedure");
+    OmfWriter w;
+    w.Header().ModuleName("main.c");
+    if (inProcedure) w.ProcedureBegin("MAIN").Content(0x0010, Code(8));
+    w.RawRecord(0x22, 1 + 12 + 1, record).ProcedureEnd().ModuleName("second");
+    DecodeOmf omf;
+    ASSERT_TRUE(Read(omf, w));
+    ASSERT_NE(omf.GetModules()->Next, nullptr) << "the next record starts after the spare entry";
+    EXPECT_EQ(omf.GetModules()->Next->Name, "second");
+    if (!inProcedure) continue;
+    const OmfLineBlock* b = omf.GetModules()->Procs->Lines;
+    ASSERT_NE(b, nullptr);
+    ASSERT_EQ(b->Count, 2u);
+    ASSERT_EQ(b->Entries.size(), 2u);
+    EXPECT_EQ(b->Entries[1].Address, 0x12u);
+    EXPECT_EQ(b->Entries[1].Line, 2u);
+  }
+
+  // A spare entry cut by the end of the file is a cut record.
+  OmfWriter cut = ModuleWithMain().Content(0x0010, Code(8));
+  record.resize(1 + 14);
+  cut.RawRecord(0x22, 1 + 12 + 1, record);
+  DecodeOmf omf;
+  EXPECT_FALSE(Read(omf, cut));
+}
+
+TEST(OmfReader, PartialSymbolEntriesAreIgnoredAndTheNextRecordStillRead) {
   using S = OmfWriter::Symbol;
-  // 12 entry bytes: two line entries and two spare bytes.
-  std::vector<uint8_t> lines{0, 0x10, 0x00, 1, 0, 0, 0x12, 0x00, 2, 0, 0, 0x14};
   // One whole symbol and the start of a second one whose name runs past the record.
   std::vector<uint8_t> symbols = OmfWriter::SymbolEntries({S{MemorySpace::DATA, 0x30, OmfTypeIndex::tiInt, "v"}});
   symbols.insert(symbols.end(), {0, 2, 0x31, 0x00, 4, 9, 'w', 'x'});
@@ -199,17 +230,11 @@ TEST(OmfReader, PartialEntriesAreIgnoredAndTheNextRecordStillRead) {
   DecodeOmf omf;
   ASSERT_TRUE(Read(omf, ModuleWithMain()
                             .Content(0x0010, Code(8))
-                            .DebugItems(3, lines)
                             .DebugItems(0, symbols)
                             .DebugItems(1, publics)
                             .ProcedureEnd()
                             .ModuleName("second")));
   const OmfProcedure* p = omf.GetModules()->Procs;
-  ASSERT_NE(p->Lines, nullptr);
-  ASSERT_EQ(p->Lines->Count, 2u);
-  ASSERT_EQ(p->Lines->Entries.size(), 2u);
-  EXPECT_EQ(p->Lines->Entries[1].Address, 0x12u);
-  EXPECT_EQ(p->Lines->Entries[1].Line, 2u);
   ASSERT_NE(p->Locals, nullptr);
   EXPECT_EQ(p->Locals->Name, "v");
   EXPECT_EQ(p->Locals->Next, nullptr);
@@ -222,13 +247,14 @@ TEST(OmfReader, PartialEntriesAreIgnoredAndTheNextRecordStillRead) {
 
 TEST(OmfReader, NamesStopAtANulInTheirField) {
   DecodeOmf omf;
-  ASSERT_TRUE(Read(omf, OmfWriter()
-                            .Header()
-                            .Record(0x24, {0, 0, 0, 4, 'a', 'b', 0, 'z'})
-                            .Record(0x10, {2, 3, 'P', 0, 'q'})
-                            .Content(0x0001, Code(1))
-                            .PublicSymbols({{MemorySpace::DATA, 0x21, OmfTypeIndex::tiChar, std::string("_ICE_DUMMY_\0", 12)}})
-                            .LocalSymbols({{MemorySpace::DATA, 0x21, OmfTypeIndex::tiChar, std::string("_ICE_DUMMY_\0", 12)}})));
+  ASSERT_TRUE(Read(
+      omf, OmfWriter()
+               .Header()
+               .Record(0x24, {0, 0, 0, 4, 'a', 'b', 0, 'z'})
+               .Record(0x10, {2, 3, 'P', 0, 'q'})
+               .Content(0x0001, Code(1))
+               .PublicSymbols({{MemorySpace::DATA, 0x21, OmfTypeIndex::tiChar, std::string("_ICE_DUMMY_\0", 12)}})
+               .LocalSymbols({{MemorySpace::DATA, 0x21, OmfTypeIndex::tiChar, std::string("_ICE_DUMMY_\0", 12)}})));
   EXPECT_EQ(omf.GetModules()->Name, "ab");
   EXPECT_EQ(omf.GetModules()->Procs->Name, "P");
   EXPECT_EQ(omf.GetPublics()->Name, "_ICE_DUMMY_");
@@ -241,8 +267,8 @@ TEST(OmfReader, ContentNearTheTopOfMemoryIsClippedAtFFFF) {
     uint16_t offset;
     std::size_t size;
     uint32_t hi;
-  } cases[] = {{0xFFF0, 16, 0xFFFF}, {0xFFF8, 16, 0xFFFF}, {0xFFFF, 1, 0xFFFF}, {0xFFFF, 300, 0xFFFF},
-               {0xFF00, 0xFFF0, 0xFFFF}};
+  } cases[] = {
+      {0xFFF0, 16, 0xFFFF}, {0xFFF8, 16, 0xFFFF}, {0xFFFF, 1, 0xFFFF}, {0xFFFF, 300, 0xFFFF}, {0xFF00, 0xFFF0, 0xFFFF}};
   for (const Case& c : cases) {
     DecodeOmf omf;
     std::vector<uint8_t> data(c.size, 0x5A);
@@ -253,7 +279,7 @@ TEST(OmfReader, ContentNearTheTopOfMemoryIsClippedAtFFFF) {
     EXPECT_EQ(image[c.offset], 0x5A);
     EXPECT_EQ(image[0xFFFF], 0x5A);
     EXPECT_EQ(image[c.offset - 1], 0xFF);  // nothing before the record
-    EXPECT_EQ(image[0x0000], 0xFF);        // and no wrap to the bottom
+    EXPECT_EQ(image[0x0000], 0xFF);  // and no wrap to the bottom
     const OmfProcedure* p = omf.GetModules()->Procs;
     EXPECT_EQ(p->LoAddr, c.offset);
     EXPECT_EQ(p->HiAddr, c.hi);
@@ -342,14 +368,22 @@ TEST(OmfReader, AFileCutAnywhereInsideARecordFails) {
   OmfWriter w;
   std::vector<std::size_t> boundaries;
   auto mark = [&] { boundaries.push_back(w.Bytes().size()); };
-  w.Header(); mark();
-  w.ModuleName("main.c"); mark();
-  w.ProcedureBegin("MAIN"); mark();
-  w.Content(0x0100, Code(16)); mark();
-  w.LineNumbers({{0x0100, 5}, {0x0108, 6}}); mark();
-  w.LocalSymbols({{MemorySpace::DATA, 0x30, OmfTypeIndex::tiInt, "i"}}); mark();
-  w.TypeRecord({1, 2, 3}); mark();
-  w.ProcedureEnd(); mark();
+  w.Header();
+  mark();
+  w.ModuleName("main.c");
+  mark();
+  w.ProcedureBegin("MAIN");
+  mark();
+  w.Content(0x0100, Code(16));
+  mark();
+  w.LineNumbers({{0x0100, 5}, {0x0108, 6}});
+  mark();
+  w.LocalSymbols({{MemorySpace::DATA, 0x30, OmfTypeIndex::tiInt, "i"}});
+  mark();
+  w.TypeRecord({1, 2, 3});
+  mark();
+  w.ProcedureEnd();
+  mark();
   const std::vector<uint8_t>& all = w.Bytes();
 
   for (std::size_t cut = 1; cut <= all.size(); ++cut) {

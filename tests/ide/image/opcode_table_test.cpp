@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 
@@ -20,13 +21,26 @@ TEST(OpcodeTableTest, RowsFollowThePublishedInstructionSet) {
     const char* operands;
   };
   const Row rows[] = {
-      {0x75, 3, "MOV    ", "direct^#data"}, {0xB8, 3, "CJNE   ", "R0^#data^rel"}, {0x90, 3, "MOV    ", "DPTR^#data16"},
-      {0x73, 1, "JMP    ", "@A+DPTR"},      {0x83, 1, "MOVC   ", "A^@A+PC"},      {0xE0, 1, "MOVX   ", "A^@DPTR"},
-      {0x85, 3, "MOV    ", "direct^direct"}, {0x84, 1, "DIV    ", "AB"},          {0x00, 1, "NOP    ", " "},
-      {0x22, 1, "RET    ", ""},             {0x32, 1, "RETI   ", ""},             {0xA5, 1, "DB     ", "A5H"},
-      {0x10, 3, "JBC    ", "bit^rel"},      {0xA0, 2, "ORL    ", "C^/bit"},       {0xD5, 3, "DJNZ   ", "direct^rel"},
-      {0xB6, 3, "CJNE   ", "@R0^#data^rel"}, {0xF1, 2, "ACALL  ", "addr11"},      {0x12, 3, "LCALL  ", "addr16"},
-      {0xD7, 1, "XCHD   ", "A^@R1"},        {0xFF, 1, "MOV    ", "R7^A"},
+      {0x75, 3, "MOV    ", "direct^#data"},
+      {0xB8, 3, "CJNE   ", "R0^#data^rel"},
+      {0x90, 3, "MOV    ", "DPTR^#data16"},
+      {0x73, 1, "JMP    ", "@A+DPTR"},
+      {0x83, 1, "MOVC   ", "A^@A+PC"},
+      {0xE0, 1, "MOVX   ", "A^@DPTR"},
+      {0x85, 3, "MOV    ", "direct^direct"},
+      {0x84, 1, "DIV    ", "AB"},
+      {0x00, 1, "NOP    ", " "},
+      {0x22, 1, "RET    ", ""},
+      {0x32, 1, "RETI   ", ""},
+      {0xA5, 1, "DB     ", "A5H"},
+      {0x10, 3, "JBC    ", "bit^rel"},
+      {0xA0, 2, "ORL    ", "C^/bit"},
+      {0xD5, 3, "DJNZ   ", "direct^rel"},
+      {0xB6, 3, "CJNE   ", "@R0^#data^rel"},
+      {0xF1, 2, "ACALL  ", "addr11"},
+      {0x12, 3, "LCALL  ", "addr16"},
+      {0xD7, 1, "XCHD   ", "A^@R1"},
+      {0xFF, 1, "MOV    ", "R7^A"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.op);
@@ -45,11 +59,11 @@ TEST(OpcodeTableTest, MnemonicsComeFromTheVocabularyOf45Words) {
     word.erase(word.find_last_not_of(' ') + 1);
     used.insert(word);
   }
-  const std::set<std::string> vocabulary{
-      "NOP", "AJMP", "LJMP", "RR",   "INC",  "JBC", "ACALL", "LCALL", "RRC",  "DEC",  "JB",   "RET",
-      "RL",  "ADD",  "JNB",  "RETI", "RLC",  "ADDC", "JC",   "ORL",   "JNC",  "ANL",  "JZ",   "XRL",
-      "JNZ", "JMP",  "MOV",  "SJMP", "MOVC", "DIV", "SUBB",  "MUL",   "DB",   "CPL",  "CJNE", "PUSH",
-      "CLR", "SWAP", "XCH",  "POP",  "SETB", "DA",  "DJNZ",  "XCHD",  "MOVX"};
+  const std::set<std::string> vocabulary{"NOP",  "AJMP", "LJMP", "RR",   "INC",  "JBC", "ACALL", "LCALL", "RRC",
+                                         "DEC",  "JB",   "RET",  "RL",   "ADD",  "JNB", "RETI",  "RLC",   "ADDC",
+                                         "JC",   "ORL",  "JNC",  "ANL",  "JZ",   "XRL", "JNZ",   "JMP",   "MOV",
+                                         "SJMP", "MOVC", "DIV",  "SUBB", "MUL",  "DB",  "CPL",   "CJNE",  "PUSH",
+                                         "CLR",  "SWAP", "XCH",  "POP",  "SETB", "DA",  "DJNZ",  "XCHD",  "MOVX"};
   EXPECT_EQ(vocabulary.size(), 45u);
   EXPECT_EQ(used, vocabulary);
 }
@@ -65,8 +79,10 @@ TEST(OpcodeTableTest, ControlTransferTables) {
     const bool jump = FindTransfer(AbsJumpTable, b) != nullptr;
     const bool call = FindTransfer(CallTable, b) != nullptr;
     EXPECT_LE(rel + jump + call, 1) << op;
-    const TransferKind kind = rel ? TransferKind::RelBranch : jump ? TransferKind::AbsJump : call ? TransferKind::Call
-                                                                                              : TransferKind::None;
+    const TransferKind kind = rel    ? TransferKind::RelBranch
+                              : jump ? TransferKind::AbsJump
+                              : call ? TransferKind::Call
+                                     : TransferKind::None;
     EXPECT_EQ(KindOf(b), kind) << op;
     // Every AJMP is xxx00001, every ACALL xxx10001.
     EXPECT_EQ(jump && op != 0x02, (op & 0x1F) == 0x01) << op;
@@ -132,6 +148,35 @@ TEST_F(InstructionStartsTest, MarkAllStartsDecodesLinearlyFromZero) {
   decoder_.MarkAllStarts();
   EXPECT_EQ(decoder_.StartMap()[0xFFFE], 1);
   EXPECT_EQ(decoder_.StartMap()[0xFFFF], 1);
+}
+
+TEST_F(InstructionStartsTest, MarkAllStartsAgreesWithAPlainWalk) {
+  // Erased stretches of every length and alignment between instructions of
+  // every length, stale starts underneath, and an instruction over the top.
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    image_->fill(0xFF);
+    for (std::size_t a = rng() % 16; a < kCodeSize; a += 1 + rng() % 40) {
+      const std::size_t bytes = 1 + rng() % 6;
+      for (std::size_t k = 0; k < bytes && a < kCodeSize; ++k, ++a) (*image_)[a] = static_cast<uint8_t>(rng());
+    }
+    if (round % 2) (*image_)[0xFFFE] = 0x02;
+    for (int k = 0; k < 50; ++k) decoder_.MarkInstruction(static_cast<int32_t>(rng() % kCodeSize), 0x02);
+
+    // The plain walk: one instruction after the other from 0; one that
+    // reaches the top leaves its operand bytes as they were.
+    std::vector<uint8_t> expect = decoder_.StartMap();
+    for (int32_t a = 0;;) {
+      expect[static_cast<std::size_t>(a)] = 1;
+      const int32_t end = a + decoder_.GetInstLength(a);
+      if (end >= 0x10000) break;
+      for (int32_t i = a + 1; i < end; ++i) expect[static_cast<std::size_t>(i)] = 0;
+      a = end;
+    }
+    decoder_.MarkAllStarts();
+    EXPECT_EQ(decoder_.StartMap(), expect);
+  }
 }
 
 }  // namespace

@@ -20,9 +20,7 @@ protected:
     test::WriteText(dir_.File("PROG.HEX"), hex);
     return decoder_.LoadHexFile(dir_.File("PROG.HEX"));
   }
-  std::vector<std::pair<int32_t, std::string>> Entries(const symbolmap& map) const {
-    return {map.begin(), map.end()};
-  }
+  std::vector<std::pair<int32_t, std::string>> Entries(const symbolmap& map) const { return {map.begin(), map.end()}; }
   std::string LineBefore(int32_t address) const {
     return std::string((*decoder_.Listing())[static_cast<std::size_t>(decoder_.AddressToLine(address) - 1)]);
   }
@@ -63,9 +61,9 @@ TEST_F(SymbolFileTest, OnlyTheFirstSymbolAtATargetBecomesItsLabel) {
 
 TEST_F(SymbolFileTest, EveryKindOfTransferMovesItsTarget) {
   // SJMP +2 at 0, AJMP 0123H at 2, ACALL 0234H at 4, LCALL 1234H at 6, CJNE back to 0 at 9.
-  ASSERT_TRUE(LoadWith(SymFile({SymBody(2, {{"REL", 4}, {"AJ", 0x123}, {"AC", 0x234}, {"LC", 0x1234},
-                                            {"BACK", 0}, {"DATA", 0x7F}})}),
-                       ":0C000000800221235134121234B400F4BF\r\n:00000001FF\r\n"));
+  ASSERT_TRUE(LoadWith(
+      SymFile({SymBody(2, {{"REL", 4}, {"AJ", 0x123}, {"AC", 0x234}, {"LC", 0x1234}, {"BACK", 0}, {"DATA", 0x7F}})}),
+      ":0C000000800221235134121234B400F4BF\r\n:00000001FF\r\n"));
   EXPECT_EQ(Entries(decoder_.Labels()),
             (std::vector<Entry>{{0, "BACK"}, {4, "REL"}, {0x123, "AJ"}, {0x234, "AC"}, {0x1234, "LC"}}));
   EXPECT_EQ(Entries(decoder_.Symbols()), (std::vector<Entry>{{0x7F, "DATA"}}));
@@ -80,9 +78,10 @@ TEST_F(SymbolFileTest, EveryKindOfTransferMovesItsTarget) {
 }
 
 TEST_F(SymbolFileTest, AnAddressAboveFFFFSkipsTheRestOfItsBlockOnly) {
-  ASSERT_TRUE(LoadWith(SymFile({SymBody(3, {{"A1", 0x10}, {"BIG", 0x010001}, {"LOST", 0x11}}),
-                                SymBody(1, {{"NEXT", 0x12}})})));
+  ASSERT_TRUE(
+      LoadWith(SymFile({SymBody(3, {{"A1", 0x10}, {"BIG", 0x010001}, {"LOST", 0x11}}), SymBody(1, {{"NEXT", 0x12}})})));
   EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Address out of range"});
+  EXPECT_EQ(messages_.Shown().front().caption, "VX930_IDE");
   EXPECT_EQ(Entries(decoder_.Symbols()), (std::vector<Entry>{{0x10, "A1"}, {0x12, "NEXT"}}));
 }
 
@@ -128,6 +127,7 @@ class SymbolFileErrorTest : public SymbolFileTest, public ::testing::WithParamIn
 TEST_P(SymbolFileErrorTest, ShowsTheFormatErrorAndKeepsEarlierSymbols) {
   ASSERT_TRUE(LoadWith(GetParam().bytes, ":03000000020040BB\r\n:00000001FF\r\n"));
   EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Symbol File Format Error!!"});
+  EXPECT_EQ(messages_.Shown().front().caption, "VX930_IDE") << "the application's title, as every IDE message";
   EXPECT_EQ(Entries(decoder_.Symbols()), GetParam().kept);
   EXPECT_TRUE(decoder_.Labels().empty());
 }
@@ -143,19 +143,17 @@ const std::vector<Entry> kGoodKept{{0x30, "GOOD"}};
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SymbolFileErrorTest,
-    ::testing::Values(
-        BadSymCase{"Empty", {}, {}},
-        BadSymCase{"WrongMagic", {0xFD, 0, 0, 0, 4, 2, 0, 0x30, 0x00, 0xFF}, {}},
-        BadSymCase{"OnlyMagic", {0xFE}, {}},
-        BadSymCase{"HeaderPastEnd", {0xFE, 9, 1, 2}, {}},
-        BadSymCase{"BodyLengthCut", {0xFE, 0, 0, 0}, {}},
-        BadSymCase{"BodyPastEnd", {0xFE, 0, 0, 0, 50, 2, 1, 'X', 0x30, 0}, {}},
-        BadSymCase{"HugeBodyLength", {0xFE, 0, 0xFF, 0xFF, 0xFF, 2, 1, 'X', 0x30, 0}, {}},
-        BadSymCase{"EmptyBody", Concat(kGood, {0, 0, 0, 0}), kGoodKept},
-        BadSymCase{"WidthAboveFour", Concat(kGood, {0, 0, 0, 9, 5, 1, 'X', 0x30, 0, 0, 0, 0}), kGoodKept},
-        BadSymCase{"NamePastBody", Concat(kGood, {0, 0, 0, 4, 2, 200, 'X', 'Y'}), kGoodKept},
-        BadSymCase{"AddressPastBody", Concat(kGood, {0, 0, 0, 5, 4, 1, 'X', 0x30, 0}), kGoodKept},
-        BadSymCase{"SecondBlockCut", Concat(kGood, {0}), kGoodKept}),
+    ::testing::Values(BadSymCase{"Empty", {}, {}},
+                      BadSymCase{"WrongMagic", {0xFD, 0, 0, 0, 4, 2, 0, 0x30, 0x00, 0xFF}, {}},
+                      BadSymCase{"OnlyMagic", {0xFE}, {}}, BadSymCase{"HeaderPastEnd", {0xFE, 9, 1, 2}, {}},
+                      BadSymCase{"BodyLengthCut", {0xFE, 0, 0, 0}, {}},
+                      BadSymCase{"BodyPastEnd", {0xFE, 0, 0, 0, 50, 2, 1, 'X', 0x30, 0}, {}},
+                      BadSymCase{"HugeBodyLength", {0xFE, 0, 0xFF, 0xFF, 0xFF, 2, 1, 'X', 0x30, 0}, {}},
+                      BadSymCase{"EmptyBody", Concat(kGood, {0, 0, 0, 0}), kGoodKept},
+                      BadSymCase{"WidthAboveFour", Concat(kGood, {0, 0, 0, 9, 5, 1, 'X', 0x30, 0, 0, 0, 0}), kGoodKept},
+                      BadSymCase{"NamePastBody", Concat(kGood, {0, 0, 0, 4, 2, 200, 'X', 'Y'}), kGoodKept},
+                      BadSymCase{"AddressPastBody", Concat(kGood, {0, 0, 0, 5, 4, 1, 'X', 0x30, 0}), kGoodKept},
+                      BadSymCase{"SecondBlockCut", Concat(kGood, {0}), kGoodKept}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SymbolFileTest, ASymbolFileIsFoundBesideTheHexFile) {

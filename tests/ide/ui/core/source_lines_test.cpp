@@ -31,9 +31,8 @@ TEST_F(SourceLinesTest, LineStartsAndEndsWithinTheProcedure) {
   const Case cases[] = {
       {0x0100, 0x0100, 0x0103},  // on a line start
       {0x0105, 0x0108, 0x0108},  // inside line 11
-      {0x011B, 0x011B, -1},      // the last line has no end in its procedure
-      {0x0201, 0x0202, 0x0202},
-      {0x0300, -1, -1},  // no procedure
+      {0x011B, 0x011B, -1},  // the last line has no end in its procedure
+      {0x0201, 0x0202, 0x0202}, {0x0300, -1, -1},  // no procedure
       {0x0000, -1, -1},
   };
   for (const Case& c : cases) {
@@ -57,10 +56,23 @@ TEST_F(SourceLinesTest, ProceduresAndFunctionAddresses) {
 }
 
 TEST_F(SourceLinesTest, TheProgramCounterShowsTheLineWhoseCodeHoldsIt) {
-  EXPECT_EQ(lines_.Locate(0x0105, true).line, 11);   // inside line 11
+  EXPECT_EQ(lines_.Locate(0x0105, true).line, 11);  // inside line 11
   EXPECT_EQ(lines_.Locate(0x0105, false).line, 12);  // the next line start
   EXPECT_EQ(lines_.Locate(0x0108, true).line, 12);
   EXPECT_EQ(lines_.Locate(0x0300, true).module, nullptr);
+
+  // Entries sharing the PC's address: the last of them, but the first when
+  // they end the block (a compiler gives the closing lines one address).
+  OmfWriter w;
+  w.Header().ModuleName("m.c").ProcedureBegin("F").Content(0x0040, std::vector<uint8_t>(8, 0));
+  w.LineNumbers({{0x0040, 1}, {0x0043, 2}, {0x0043, 3}, {0x0045, 4}, {0x0047, 5}, {0x0047, 6}}).ProcedureEnd();
+  DecodeOmf omf;
+  std::istringstream in(std::string(w.Bytes().begin(), w.Bytes().end()));
+  ASSERT_TRUE(omf.ReadOmf(in));
+  const SourceLines shared(omf.GetModules());
+  EXPECT_EQ(shared.Locate(0x0043, true).line, 3);
+  EXPECT_EQ(shared.Locate(0x0047, true).line, 5);
+  EXPECT_EQ(shared.Locate(0x0047, false).line, 5);
   EXPECT_EQ(SourceLines::LineToAddress(lines_.FindModule(0x0100), 13), 0x010A);
   EXPECT_EQ(SourceLines::LineToAddress(lines_.FindModule(0x0100), 99), -1);
 }

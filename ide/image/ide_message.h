@@ -1,4 +1,6 @@
 // The IDE's message box: the application's title as caption and an OK button.
+// It lives with the lowest of the IDE's libraries so that every one of them,
+// the file readers included, shows its messages the same way.
 #pragma once
 
 #include <string>

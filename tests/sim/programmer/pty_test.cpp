@@ -1,0 +1,124 @@
+// zolvek-sim as a child process on a pseudo-terminal: the COM link.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "sim/programmer/usb_adapter.h"
+#include "tests/support/board_sim_process.h"
+
+namespace sim::programmer {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Steady = std::chrono::steady_clock;
+
+const std::string kZolvekSimPath = std::string(VX_BINARY_DIR) + "/sim/programmer/zolvek-sim";
+
+int OpenAt(const std::string& path, speed_t speed) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+  if (fd < 0) return -1;
+  termios tio{};
+  ::tcgetattr(fd, &tio);
+  ::cfmakeraw(&tio);
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  ::tcsetattr(fd, TCSANOW, &tio);
+  return fd;
+}
+
+void SetSpeed(int fd, speed_t speed) {
+  termios tio{};
+  ::tcgetattr(fd, &tio);
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  ::tcsetattr(fd, TCSANOW, &tio);
+}
+
+Bytes ReadFor(int fd, size_t n, int ms) {
+  Bytes got;
+  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
+  while (got.size() < n && Steady::now() < deadline) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    uint8_t buf[512];
+    const ssize_t r = ::read(fd, buf, std::min(sizeof buf, n - got.size()));
+    if (r <= 0) break;
+    got.insert(got.end(), buf, buf + r);
+  }
+  return got;
+}
+
+Bytes Exchange(int fd, const Bytes& out, size_t n, int ms = 2000) {
+  EXPECT_EQ(::write(fd, out.data(), out.size()), static_cast<ssize_t>(out.size()));
+  return ReadFor(fd, n, ms);
+}
+
+TEST(ZolvekSimPty, AnswersThePromptAtItsRateAndMovesToTheNegotiatedOne) {
+  vx930::testing::BoardSimProcess sim({}, kZolvekSimPath);
+  const std::string path = sim.ReadLine();
+  ASSERT_FALSE(path.empty());
+  const int fd = OpenAt(path, B115200);
+  ASSERT_GE(fd, 0);
+  EXPECT_TRUE(Exchange(fd, {'A', 'T'}, 1, 300).empty());  // it listens at 9600
+  SetSpeed(fd, B9600);
+  ::tcflush(fd, TCIOFLUSH);
+  EXPECT_EQ(Exchange(fd, {'A', 'T', 'B'}, 2), (Bytes{'O', 0x01}));
+  // 'T' with the rate code of 57600, then the host follows.
+  EXPECT_EQ(Exchange(fd, {'A', 'T'}, 1), Bytes{'O'});
+  ASSERT_EQ(::write(fd, "T\x01", 2), 2);
+  ::usleep(50000);
+  SetSpeed(fd, B57600);
+  EXPECT_EQ(Exchange(fd, {'A', 'T', 'B'}, 2), (Bytes{'O', 0x01}));
+  ::close(fd);
+}
+
+TEST(ZolvekSimPty, FaultsAndDeviceChoicesComeFromTheCommandLine) {
+  vx930::testing::BoardSimProcess sim({"--fault", "B:pack:2", "--fault", "*@2:silent"}, kZolvekSimPath);
+  const int fd = OpenAt(sim.ReadLine(), B9600);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(Exchange(fd, {'A', 'T', 'B'}, 2), (Bytes{'O', 0x02}));
+  EXPECT_TRUE(Exchange(fd, {'A', 'T'}, 1, 300).empty());
+  ::close(fd);
+  vx930::testing::BoardSimProcess bad({"--fault", "B:nonsense"}, kZolvekSimPath);
+  EXPECT_EQ(bad.WaitExit(2000), 2);
+}
+
+TEST(ZolvekSimPty, TheFakeUsbLibraryReachesZolvekSimThroughTheEnvironment) {
+  vx930::testing::BoardSimProcess sim({"--any-rate"}, kZolvekSimPath);
+  const std::string path = sim.ReadLine();
+  ASSERT_FALSE(path.empty());
+  ::setenv("ZOLVEK_SIM_USB", path.c_str(), 1);
+  FakeFtd2xx ft;
+  ASSERT_TRUE(ft.Loaded()) << ft.Error();
+  ft.FromEnvironment();
+  ::unsetenv("ZOLVEK_SIM_USB");
+  uint32_t count = 0;
+  ASSERT_EQ(ft.ListDevices(&count, nullptr, 0x80000000), ZSIM_FT_OK);
+  ASSERT_EQ(count, 1u);
+  char description[64] = {};
+  ASSERT_EQ(ft.ListDevices(nullptr, description, 0x40000002), ZSIM_FT_OK);
+  EXPECT_STREQ(description, "USB driver for Brenlab");
+  ZsimFtHandle h = nullptr;
+  ASSERT_EQ(ft.Open(0, &h), ZSIM_FT_OK);
+  ASSERT_EQ(ft.SetTimeouts(h, 2000, 2000), ZSIM_FT_OK);
+  uint8_t atb[] = {'A', 'T', 'B'};
+  uint32_t n = 0;
+  ASSERT_EQ(ft.Write(h, atb, 3, &n), ZSIM_FT_OK);
+  uint8_t reply[2] = {};
+  ASSERT_EQ(ft.Read(h, reply, 2, &n), ZSIM_FT_OK);
+  EXPECT_EQ(n, 2u);
+  EXPECT_EQ(reply[0], 'O');
+  EXPECT_EQ(reply[1], 0x01);
+  EXPECT_EQ(ft.Close(h), ZSIM_FT_OK);
+  ft.Reset();
+}
+
+}  // namespace
+}  // namespace sim::programmer
