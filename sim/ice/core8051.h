@@ -51,9 +51,9 @@
 //    and capture, with EXEN2 and a falling T2EX edge reloading (capturing)
 //    and setting EXF2; C/T2 counts falling edges of T2. With RCLK or TCLK set
 //    it is the baud-rate generator: it counts six per machine cycle (the
-//    oscillator over two), reloads from RCAP2 on overflow,
-//    sets no TF2, and a T2EX edge under EXEN2 only sets EXF2. T2EX edges act
-//    whether TR2 is set or not. There is no T2MOD (up/down counting).
+//    oscillator over two), reloads from RCAP2 on overflow, sets no TF2, and a
+//    T2EX edge under EXEN2 only sets EXF2. T2EX edges act whether TR2 is set
+//    or not. There is no T2MOD (up/down counting).
 //  - Serial port (SCON 0x98, SBUF 0x99). A byte written to SBUF is sent at
 //    once (SerialOutput()); TI is set when the frame would have left the line:
 //    mode 0 after 8 machine cycles, mode 2 after 11 bits of 64 (SMOD: 32)
@@ -73,15 +73,16 @@
 //  - Interrupts: sources in polling order IE0 (vector 0x03), TF0 (0x0B), IE1
 //    (0x13), TF1 (0x1B), RI or TI (0x23), TF2 or EXF2 (0x2B); IE enables (EA,
 //    ET2, ES, ET1, EX1, ET0, EX0), IP gives each the high priority level. The
-//    flags are polled at the end of every instruction: a request is taken
-//    there (the PC pushed, the vector loaded, in the same Step) unless the
-//    instruction was RETI or wrote IE or IP, or an interrupt of the same or
-//    higher level is in progress. A high-level request interrupts a low-level
-//    routine. The call clears TF0, TF1 and edge-triggered IE0 and IE1; RI, TI,
-//    TF2 and EXF2 stay for the routine to clear. RETI ends the highest level
-//    in progress (as RET when none is). The call takes
-//    CoreOptions::interruptEntryCycles machine cycles (2, the chip's hardware
-//    call).
+//    flags are polled at the end of every instruction, a flag raised in its
+//    last cycle included (the chip may see that one an instruction later): a
+//    request is taken there (the PC pushed, the vector loaded, in the same
+//    Step) unless the instruction was RETI or wrote IE or IP, or an interrupt
+//    of the same or higher level is in progress. A high-level request
+//    interrupts a low-level routine. The call clears TF0, TF1 and
+//    edge-triggered IE0 and IE1; RI, TI, TF2 and EXF2 stay for the routine to
+//    clear. RETI ends the highest level in progress (as RET when none is).
+//    The call takes CoreOptions::interruptEntryCycles machine cycles (2, the
+//    chip's hardware call).
 //  - PCON holds what is written; IDL and PD do not stop the core.
 #pragma once
 

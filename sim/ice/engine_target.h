@@ -26,6 +26,10 @@
 //    The host sends the end of the source line and the last address of the
 //    procedure, so the target runs through calls and stops once it is past
 //    the line and still in the procedure.
+//  - A step is one Core8051::Step: when an interrupt is taken after the
+//    instruction, the step ends at its vector, and a run's stop conditions
+//    are tested there too, so a breakpoint on a vector halts the target
+//    before the routine's first instruction.
 //  - Run, range run and step while the target runs change nothing.
 //  - Reset puts the core in its power-on state and halts the target.
 #pragma once
