@@ -1,52 +1,27 @@
 #include "sim/ice/faults.h"
 
-#include <charconv>
-
+#include "sim/common/fault_text.h"
 #include "sim/ice/engine_protocol.h"
 
 namespace sim::ice {
 
 namespace {
 
-struct KindName {
-  FaultKind kind;
-  std::string_view name;
+constexpr FaultKindEntry<FaultKind> kKindNames[] = {
+    {FaultKind::NoReply, "none"},        {FaultKind::Late, "late"},           {FaultKind::BadChecksum, "badsum"},
+    {FaultKind::WrongCode, "wrongcode"}, {FaultKind::ShortReply, "short"},    {FaultKind::StrayByte, "stray"},
+    {FaultKind::Busy, "busy"},           {FaultKind::FailBlock, "failblock"}, {FaultKind::HangUp, "hangup"},
 };
 
-constexpr KindName kKindNames[] = {
-    {FaultKind::NoReply, "none"},         {FaultKind::Late, "late"},
-    {FaultKind::BadChecksum, "badsum"},   {FaultKind::WrongCode, "wrongcode"},
-    {FaultKind::ShortReply, "short"},     {FaultKind::StrayByte, "stray"},
-    {FaultKind::Busy, "busy"},            {FaultKind::FailBlock, "failblock"},
-    {FaultKind::HangUp, "hangup"},
-};
-
-std::optional<uint32_t> ParseNumber(std::string_view s, int defaultBase) {
-  int base = defaultBase;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  }
-  if (s.empty()) return std::nullopt;
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
-  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
-}
+std::optional<uint32_t> ParseNumber(std::string_view s, int defaultBase) { return ParseFaultNumber(s, defaultBase); }
 
 std::optional<FaultRule> Fail(std::string* error, std::string message) {
-  if (error) *error = std::move(message);
-  return std::nullopt;
+  return FaultSpecError<FaultRule>(error, std::move(message));
 }
 
 }  // namespace
 
-std::string_view FaultKindName(FaultKind kind) {
-  for (const auto& k : kKindNames) {
-    if (k.kind == kind) return k.name;
-  }
-  return "?";
-}
+std::string_view FaultKindName(FaultKind kind) { return NameOfKind(kKindNames, kind); }
 
 std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* error) {
   const size_t colon = spec.find(':');
@@ -78,14 +53,9 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
     rule.command = static_cast<uint8_t>(*code);
   }
 
-  bool found = false;
-  for (const auto& k : kKindNames) {
-    if (k.name == kindText) {
-      rule.kind = k.kind;
-      found = true;
-    }
-  }
-  if (!found) return Fail(error, "unknown fault kind '" + std::string(kindText) + "'");
+  const auto kind = KindNamed(kKindNames, kindText);
+  if (!kind) return Fail(error, "unknown fault kind '" + std::string(kindText) + "'");
+  rule.kind = *kind;
 
   if (!argText.empty()) {
     auto arg = ParseNumber(argText, 10);
@@ -96,16 +66,13 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
     case FaultKind::Late:
       if (!rule.arg) return Fail(error, "late needs a delay in ms");
       break;
-    case FaultKind::Busy:
-      rule.count = rule.arg.value_or(0);
-      break;
+    case FaultKind::Busy: rule.count = rule.arg.value_or(0); break;
     case FaultKind::WrongCode:
     case FaultKind::StrayByte:
     case FaultKind::FailBlock:
       if (rule.arg && *rule.arg > 0xFF) return Fail(error, "argument must be a byte");
       break;
-    default:
-      break;
+    default: break;
   }
   return rule;
 }

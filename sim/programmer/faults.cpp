@@ -3,50 +3,30 @@
 #include <charconv>
 #include <cstdio>
 
+#include "sim/common/fault_text.h"
+
 namespace sim::programmer {
 
 namespace {
 
-struct KindName {
-  FaultKind kind;
-  std::string_view name;
-};
-
-constexpr KindName kKindNames[] = {
+constexpr FaultKindEntry<FaultKind> kKindNames[] = {
     {FaultKind::Silent, "silent"},           {FaultKind::Drop, "drop"},     {FaultKind::Late, "late"},
     {FaultKind::BadEcho, "badecho"},         {FaultKind::Pack, "pack"},     {FaultKind::NoPack, "nopack"},
     {FaultKind::PageTimeout, "pagetimeout"}, {FaultKind::Key, "key"},       {FaultKind::Cable, "cable"},
     {FaultKind::FailAt, "failat"},           {FaultKind::ChipId, "chipid"},
 };
 
-std::optional<uint32_t> ParseNumber(std::string_view s) {
-  int base = 10;
-  if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-    s.remove_prefix(2);
-    base = 16;
-  }
-  if (s.empty()) return std::nullopt;
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
-  if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-  return value;
-}
+std::optional<uint32_t> ParseNumber(std::string_view s) { return ParseFaultNumber(s); }
 
 std::optional<FaultRule> Fail(std::string* error, std::string message) {
-  if (error) *error = std::move(message);
-  return std::nullopt;
+  return FaultSpecError<FaultRule>(error, std::move(message));
 }
 
 bool IsChipKind(FaultKind k) { return k == FaultKind::FailAt || k == FaultKind::ChipId; }
 
 }  // namespace
 
-std::string_view FaultKindName(FaultKind kind) {
-  for (const auto& k : kKindNames) {
-    if (k.kind == kind) return k.name;
-  }
-  return "?";
-}
+std::string_view FaultKindName(FaultKind kind) { return NameOfKind(kKindNames, kind); }
 
 std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* error) {
   const size_t colon = spec.find(':', spec.size() > 1 && spec[0] == ':' ? 1 : 0);
@@ -61,14 +41,9 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
   }
 
   FaultRule rule;
-  bool known = false;
-  for (const auto& k : kKindNames) {
-    if (k.name == kindText) {
-      rule.kind = k.kind;
-      known = true;
-    }
-  }
-  if (!known) return Fail(error, "unknown fault kind \"" + std::string(kindText) + "\"");
+  const auto kind = KindNamed(kKindNames, kindText);
+  if (!kind) return Fail(error, "unknown fault kind \"" + std::string(kindText) + "\"");
+  rule.kind = *kind;
 
   // Selector: letter or '*', then @N and #I in either order.
   std::string_view head = sel;
