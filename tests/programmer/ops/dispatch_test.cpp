@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "programmer/ops/operation_engine.h"
+#include "programmer/ops/program_workers.h"
+#include "programmer/ops/read_workers.h"
 #include "tests/programmer/ops/sim_rig.h"
 
 namespace zolvek::testing {
@@ -94,6 +96,20 @@ TEST_P(Dispatch, NothingFollowsThePackCheckWithoutADriverOrWithAnUnsoundZone) {
       EXPECT_EQ(rig->shown_.Shown().size(), c.status == kStatusRefused ? 1u : 0u);
     }
   }
+}
+
+TEST_P(Dispatch, WorkersRunWithoutTheFrameRefuseAnUnheldRangeToo) {
+  auto rig = MakeRig(GetParam(), k8752);
+  rig->SetZone(0, 0xFF);
+  rig->ops_.BufferStart = static_cast<uint32_t>(rig->ops_.PcBuffer.size()) - 0x80;
+  using Worker = int (*)(OperationEngine&, ProgressTarget*, CounterField*);
+  for (Worker w :
+       {&ProgramStreamCom, &ProgramStreamLpt, &ProgramStreamUsb, &ReadStreamCom, &ReadStreamLpt, &ReadStreamUsb}) {
+    rig->state_.LinkStatus = kStatusOk;
+    EXPECT_EQ(w(rig->engine_, nullptr, nullptr), 1);
+    EXPECT_EQ(rig->state_.LinkStatus, kStatusRefused);
+  }
+  EXPECT_EQ(rig->Letters(), "");
 }
 
 TEST_P(Dispatch, OddBytesUpToTheLastBufferByteAreAccepted) {
