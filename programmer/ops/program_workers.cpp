@@ -145,8 +145,8 @@ int ProgramFromBufferVerified(OperationEngine& e, ProgressTarget* dialog, Counte
 
   auto failureExit = [&]() {
     link.ReceiveByte(program_wait::kPage);
-    const DeviceTypeRecord* device = ops.CurrentDevice();
-    if (device && device->family == 0x26 && std::strcmp(device->name, "HMS99C52") == 0) {
+    const char* maker = ManufacturerName(ops.SelectedMfr);
+    if (maker && std::strcmp(maker, "HYNIX") == 0 && ops.SelectedType[ops.SelectedMfr] == 23) {
       e.ReadErrorAddress(st.ErrorAddress);
     }
     if (st.LinkStatus == kStatusAborted) link.MarkSpoiled();
