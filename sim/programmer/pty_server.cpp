@@ -1,6 +1,7 @@
 #include "sim/programmer/pty_server.h"
 
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
