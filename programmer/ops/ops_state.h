@@ -85,6 +85,8 @@ struct OpsState {
   uint8_t SerialFuse = 0;
   uint32_t ClockModeFlag = 0;
   uint32_t IdCheckEnabled = 1;
+  // The device's ID codes as last read (registers 22, 31, 86, 87).
+  std::array<uint8_t, 4> IdCodes{};
   SerialNumberRecord SerialNumberSettings;
 
   // The device in use: the selected manufacturer's entry (null when the
