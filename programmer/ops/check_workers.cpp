@@ -72,7 +72,7 @@ uint8_t Expected(OperationEngine& e, uint32_t k) { return e.Ops().PcBuffer[e.Buf
 // A stream worker refuses a zone it cannot stream: nothing is sent.
 bool StreamZoneRefused(OperationEngine& e, CounterField* dc) {
   if (e.CheckTargetZone() && e.Ops().BufferKind.IsPcMemory()) return false;
-  e.State().LinkStatus = kStatusOk;
+  e.State().LinkStatus = kStatusRefused;
   e.State().ErrorAddress = e.Ops().DeviceStart;
   e.DrawCounter(dc, e.Ops().DeviceStart);
   return true;
@@ -93,7 +93,7 @@ int BlankCheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc
 
 int VerifyFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   if (e.Ops().ByteSelect != 1) {
-    e.State().LinkStatus = kStatusNotSent;
+    e.State().LinkStatus = kStatusRefused;
     return 1;
   }
   return CheckPages(e, dialog, dc, OP_VERIFY, false);
@@ -242,8 +242,9 @@ FrameSteps Steps(const char* text, bool fix43) {
   return s;
 }
 
-FrameSteps BlockSteps(const char* text) {
+FrameSteps BlockSteps(const char* text, FrameSteps::Zone zone) {
   FrameSteps s;
+  s.zone = zone;
   s.statusText = text;
   s.fullProgress = false;
   return s;
@@ -267,11 +268,13 @@ int VerifyDeviceFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterFi
 }
 
 int BlankCheckBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block) {
-  return e.RunFrame(BlockSteps("Blank checking now!"), dialog, [&] { return BlankCheckBlockOp(e, block); });
+  return e.RunFrame(BlockSteps("Blank checking now!", FrameSteps::Zone::Order), dialog,
+                    [&] { return BlankCheckBlockOp(e, block); });
 }
 
 int VerifyBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block) {
-  return e.RunFrame(BlockSteps("Verifying now!"), dialog, [&] { return VerifyBlockOp(e, block); });
+  return e.RunFrame(BlockSteps("Verifying now!", FrameSteps::Zone::Full), dialog,
+                    [&] { return VerifyBlockOp(e, block); });
 }
 
 void WriteVerifyLevels(Commands& cmd, uint8_t a, uint8_t b, uint8_t c) {
@@ -291,7 +294,7 @@ MarginResult MarginVerify(OperationEngine& e, ProgressTarget* dialog, CounterFie
     return {r, r ? MarginStep::Single : MarginStep::None};
   }
   if (profile >= VerifyVoltageRows) {
-    e.State().LinkStatus = kStatusNotSent;
+    e.State().LinkStatus = kStatusRefused;
     return {1, MarginStep::High};
   }
   const auto& row = VerifyVoltageTable[profile];

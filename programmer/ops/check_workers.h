@@ -11,7 +11,7 @@
 //
 // Choices where the program's own rules are silent:
 // - VerifyFromBuffer with ByteSelect 2 or 4 is refused before anything is
-//   sent (LinkStatus 3, "Error !"): the programmer-held buffer has no even or
+//   sent (kStatusRefused, "Error !"): the programmer-held buffer has no even or
 //   odd verify, and sending the page handshake where the code belongs would
 //   leave the programmer reading the handshake as an operation.
 // - A stream worker refuses a Target Zone that is inverted or that PcBuffer

@@ -30,6 +30,7 @@ FrameSteps Short(const char* text, bool checkDriver) {
   s.checkDriver = checkDriver;
   s.statusText = text;
   s.fullProgress = false;
+  s.zone = FrameSteps::Zone::Order;
   return s;
 }
 
@@ -111,7 +112,7 @@ int ProgramLockBit3(OperationEngine& e) {
 
 int LockBitOp(OperationEngine& e, uint8_t n) {
   if (n > kHighestLockBit) {
-    e.State().LinkStatus = kStatusNotSent;
+    e.State().LinkStatus = kStatusRefused;
     return 1;
   }
   return Exchange(e, OP_LOCK, true, true, n, device_wait::kLockNumbered);
@@ -119,7 +120,7 @@ int LockBitOp(OperationEngine& e, uint8_t n) {
 
 int ProgramLockBit(OperationEngine& e, CounterField*, uint8_t n) {
   if (n > kHighestLockBit) {
-    e.State().LinkStatus = kStatusNotSent;
+    e.State().LinkStatus = kStatusRefused;
     return 1;
   }
   return e.RunFrame(Short("Programming lockbit(s) now!", true), nullptr, [&] { return LockBitOp(e, n); });
@@ -192,6 +193,7 @@ int CheckIdCodes(OperationEngine& e, CounterField*) {
   s.checkDriver = false;
   s.resetProgress = false;
   s.fullProgress = false;
+  s.zone = FrameSteps::Zone::Order;
   return e.RunFrame(s, nullptr, [&] { return CompareIdCodes(e); });
 }
 
@@ -231,6 +233,7 @@ int ProgramDeviceEncr(OperationEngine& e) {
   s.checkDriver = false;
   s.resetProgress = false;
   s.fullProgress = false;
+  s.zone = FrameSteps::Zone::Order;
   return e.RunFrame(s, nullptr, [&] { return ProgramEncrOp(e); });
 }
 

@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <iterator>
 
+#include "platform/messages.h"
 #include "programmer/link/connection.h"
+#include "programmer/ops/program_workers.h"
+#include "programmer/ops/read_workers.h"
 
 namespace zolvek {
 
@@ -82,15 +85,19 @@ int OperationEngine::RunFrame(const FrameSteps& steps, ProgressTarget* dialog, c
   LinkState& state = State();
   if (CheckPack(commands_) != 0) return 1;
   if (steps.checkDriver && state.NoDriver == 1) return 1;
-  if (steps.checkZone && !CheckTargetZone()) {
-    state.LinkStatus = kStatusOk;
-    state.ErrorAddress = ops_.DeviceStart;
+  const bool inverted = ops_.DeviceEnd < ops_.DeviceStart;
+  if ((steps.zone == FrameSteps::Zone::Order && inverted) ||
+      (steps.zone == FrameSteps::Zone::Full && !CheckTargetZone())) {
+    state.LinkStatus = kStatusRefused;
+    platform::ShowMessage(inverted ? "The Target Zone ends before it starts; nothing was done."
+                                   : "The Target Zone does not fit the buffer in use; nothing was done.");
     return 1;
   }
   if (steps.resetProgress) progress_.ResetProgress();
   if (!steps.statusText.empty()) progress_.SetStatusText(steps.statusText);
   state.LinkStatus = kStatusOk;
   ops_.OperationBusy = 1;
+  escSeen_ = false;
   const int result = worker();
   if (steps.fullProgress) {
     state.ProgressCount = state.ProgressTotal;
@@ -115,6 +122,51 @@ int OperationEngine::Open(uint8_t code, bool offset) {
     return 1;
   }
   return 0;
+}
+
+bool OperationEngine::EscDown() {
+  if (!escSeen_) escSeen_ = keys_.TakePressed(platform::Key::Escape);
+  return escSeen_;
+}
+
+int OperationEngine::ProgramDevice(ProgressTarget* dialog, CounterField* dc) {
+  FrameSteps steps;
+  steps.statusText = "Programming now!";
+  steps.fix43 = true;
+  return RunFrame(steps, dialog, [&] {
+    switch (ChooseProgramWorker(ops_, LinkKind())) {
+      case ProgramWorker::FromBuffer: return ProgramFromBuffer(*this, dialog, dc);
+      case ProgramWorker::FromBufferPasses: return ProgramFromBufferPasses(*this, dialog, dc);
+      case ProgramWorker::FromBufferVerified: return ProgramFromBufferVerified(*this, dialog, dc);
+      case ProgramWorker::StreamCom: return ProgramStreamCom(*this, dialog, dc);
+      case ProgramWorker::StreamLpt: return ProgramStreamLpt(*this, dialog, dc);
+      case ProgramWorker::StreamUsb: return ProgramStreamUsb(*this, dialog, dc);
+    }
+    return 1;
+  });
+}
+
+int OperationEngine::ReadDevice(ProgressTarget* dialog, CounterField* dc) {
+  FrameSteps steps;
+  steps.statusText = "Reading now!";
+  steps.fix43 = true;
+  return RunFrame(steps, dialog, [&] {
+    switch (ChooseStreamWorker(ops_, LinkKind())) {
+      case StreamWorker::FromBuffer: return ReadToBuffer(*this, dialog, dc);
+      case StreamWorker::StreamCom: return ReadStreamCom(*this, dialog, dc);
+      case StreamWorker::StreamLpt: return ReadStreamLpt(*this, dialog, dc);
+      case StreamWorker::StreamUsb: return ReadStreamUsb(*this, dialog, dc);
+    }
+    return 1;
+  });
+}
+
+int OperationEngine::ProgramBlock(ProgressTarget* dialog, uint8_t block) {
+  FrameSteps steps;
+  steps.statusText = "Programming now!";
+  steps.fullProgress = false;
+  steps.zone = FrameSteps::Zone::Order;  // a block names its own addresses
+  return RunFrame(steps, dialog, [&] { return ProgramBlockOp(*this, block); });
 }
 
 void OperationEngine::DrawCounter(CounterField* dc, uint32_t address, const char* suffix) {
@@ -152,13 +204,15 @@ uint64_t OperationEngine::BufferIndex(uint32_t k) const {
 
 bool OperationEngine::CheckTargetZone() const {
   if (ops_.DeviceEnd < ops_.DeviceStart) return false;
+  if (ops_.ByteSelect != 1 && ops_.ByteSelect != 2 && ops_.ByteSelect != 4) return false;
   const uint32_t last = ops_.DeviceEnd - ops_.DeviceStart;
-  if (ops_.BufferKind.IsPcMemory()) {
-    if (ops_.ByteSelect != 1 && ops_.ByteSelect != 2 && ops_.ByteSelect != 4) return false;
-    return BufferIndex(last) < ops_.PcBuffer.size();
-  }
+  if (ops_.BufferKind.IsPcMemory()) return BufferIndex(last) < ops_.PcBuffer.size();
+  // The programmer's own buffer: only the pass programmer selects even or
+  // odd bytes of it.
+  const bool passes = ops_.CurDriverId == 36 || ops_.CurDriverId == 63 || ops_.CurDriverId == 68;
+  const uint64_t index = passes ? BufferIndex(last) : uint64_t{ops_.BufferStart} + last;
   const uint64_t held = ops_.BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : ops_.BufferSizeBytes;
-  return uint64_t{ops_.BufferStart} + last < held;
+  return index < held;
 }
 
 }  // namespace zolvek

@@ -12,9 +12,13 @@
 // ends, and the only user input it sees is ESC, polled from the key state.
 //
 // Choices where the program's own rules are silent:
-// - Every operation first checks the Target Zone: an end below its start, or
-//   a PcBuffer range that the buffer does not hold, is refused before the
-//   operate command with LinkStatus 0 and nothing sent (CheckTargetZone).
+// - Every operation first checks the Target Zone: an end below its start, a
+//   ByteSelect other than 1, 2 or 4, or a range that the buffer in use does
+//   not hold, is refused after the pack check and before anything else is
+//   sent, with a message and LinkStatus kStatusRefused (CheckTargetZone).
+// - ESC once seen stays down for the rest of the operation (EscDown), so a
+//   worker whose protocol goes on after one abort point (a failed check
+//   pass starts another cycle) stops at the next one.
 // - After an operation that ended on the abort byte or a missing reply the
 //   link is marked spoiled, so the next command waits for quiet first.
 #pragma once
@@ -29,6 +33,10 @@
 #include "programmer/ops/ops_state.h"
 
 namespace zolvek {
+
+// LinkStatus of an operation refused before anything was sent (a Target
+// Zone or buffer range that cannot be done); drawn as "Error !".
+inline constexpr int32_t kStatusRefused = 9;
 
 // The counter field of an operation dialog: workers draw addresses in it.
 class CounterField {
@@ -101,7 +109,9 @@ struct FrameSteps {
   bool fullProgress = true;  // ProgressCount := ProgressTotal and shown after
   bool fix43 = false;  // driverId 0x43: ErrorAddress := 0xFFFF after
   bool resetAfter = false;  // ResetProgress once more at the end
-  bool checkZone = true;  // refuse an inverted or unheld Target Zone
+  // Refuse an unsound Target Zone: Full checks order and buffer bounds,
+  // Order only the order (operations that name a block, not the range).
+  enum class Zone { None, Order, Full } zone = Zone::Full;
 };
 
 class OperationEngine {
@@ -134,8 +144,10 @@ public:
   // The operate command and the code (with the offset when asked). 0, or 1
   // with LinkStatus the framing status.
   int Open(uint8_t code, bool offset);
-  // GetAsyncKeyState of ESC: a press latched since the last poll.
-  bool EscDown() { return keys_.TakePressed(platform::Key::Escape); }
+  // Whether ESC is down: a press latched since the last poll. Once seen it
+  // stays down until the next operation starts, as a held key would, so
+  // that every later abort point of the same operation sees it too.
+  bool EscDown();
   // Draws "%06lX" (suffix appended) in the counter field, when there is one.
   void DrawCounter(CounterField* dc, uint32_t address, const char* suffix = "");
   void ShowProgress(ProgressTarget* dialog) { progress_.ShowProgress(dialog); }
@@ -164,6 +176,7 @@ private:
   OpsState& ops_;
   Progress& progress_;
   platform::KeyState& keys_;
+  bool escSeen_ = false;
 };
 
 }  // namespace zolvek
