@@ -6,7 +6,7 @@
 
 #include "tests/programmer/ops/sim_ops_fixture.h"
 
-namespace zolvek::testing {
+namespace zolvek::testing::checks {
 namespace {
 
 using platform::Key;
@@ -236,4 +236,4 @@ TEST_P(CheckWorkers, MarginVerifyRunsBothSupplyLevelsAndStopsAtTheLowOne) {
 INSTANTIATE_TEST_SUITE_P(Links, CheckWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
 
 }  // namespace
-}  // namespace zolvek::testing
+}  // namespace zolvek::testing::checks

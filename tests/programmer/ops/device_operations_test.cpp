@@ -8,7 +8,7 @@
 #include "sim/programmer/faults.h"
 #include "tests/programmer/ops/sim_ops_fixture.h"
 
-namespace zolvek::testing {
+namespace zolvek::testing::checks {
 namespace {
 
 sim::programmer::FaultRule Fault(const char* spec) {
@@ -219,4 +219,4 @@ TEST(IdMatch, ThirdCodeRulesByFamilyAndCount) {
 }
 
 }  // namespace
-}  // namespace zolvek::testing
+}  // namespace zolvek::testing::checks

@@ -23,7 +23,7 @@
 #include "sim/programmer/programmer.h"
 #include "sim/programmer/usb_adapter.h"
 
-namespace zolvek::testing {
+namespace zolvek::testing::checks {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -208,4 +208,4 @@ inline Bytes B(std::initializer_list<int> v) {
   return out;
 }
 
-}  // namespace zolvek::testing
+}  // namespace zolvek::testing::checks
