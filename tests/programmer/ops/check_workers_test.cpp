@@ -237,3 +237,62 @@ INSTANTIATE_TEST_SUITE_P(Links, CheckWorkers, ::testing::Values(kLinkCom, kLinkL
 
 }  // namespace
 }  // namespace zolvek::testing::checks
+
+namespace zolvek::testing::checks {
+namespace {
+
+// A device end of 0xFC00: the last byte lies past the last page boundary and
+// is checked after the last handshake; a wrong byte there fails the run.
+class DeviceEndOffPage : public SimOpsEveryLink {
+protected:
+  void SetUp() override {
+    sim::programmer::ChipParams chip;
+    chip.size = 0x10000;
+    Use(GetParam(), chip);
+  }
+};
+
+TEST_P(DeviceEndOffPage, TheLastByteIsCheckedByEveryChecker) {
+  Zone(0, 0xFC00);
+  EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 0);
+  const uint32_t pages = GetParam() == kLinkUsb ? 0 : 0xFC;
+  EXPECT_EQ(LastOperate().in.size(), 1 + pages);
+  Sim([](sim::programmer::Engine& e) { e.GetChip().Program(0xFC00, 0x00); });
+  EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(state_.ErrorAddress, 0xFC00u);
+
+  // Verify against PcBuffer, then against the programmer's buffer, with the
+  // buffer's last byte wrong.
+  for (uint32_t a = 0; a < 0xFC00; ++a) ops_.PcBuffer[a] = 0xFF;
+  ops_.PcBuffer[0xFC00] = 0x01;
+  EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(state_.ErrorAddress, 0xFC00u);
+  ops_.PcBuffer[0xFC00] = 0x00;
+  EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 0);
+  InProgrammer();
+  Sim([](sim::programmer::Engine& e) {
+    for (uint32_t a = 0; a <= 0xFC00; ++a) e.InternalBuffer()[a] = 0xFF;
+  });
+  EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(state_.ErrorAddress, 0xFC00u);
+}
+
+TEST_P(DeviceEndOffPage, AnInvertedTargetZoneIsRefusedBeforeTheOperateCommand) {
+  Zone(0x100, 0x200);
+  ops_.DeviceEnd = 0xFF;
+  EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(BlankCheckBlock(*engine_, nullptr, 0), 1);
+  EXPECT_EQ(Letters(), "BBB");
+  // The workers called alone refuse it too.
+  prog_->Log().Clear();
+  EXPECT_EQ(VerifyStreamCom(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(VerifyStreamLpt(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(VerifyStreamUsb(*engine_, nullptr, &counter_), 1);
+  EXPECT_EQ(Letters(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, DeviceEndOffPage, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+
+}  // namespace
+}  // namespace zolvek::testing::checks

@@ -216,3 +216,24 @@ TEST_F(RangeCopies, DownloadsStopAtTheEndOfTheRangeAndOfTheHeldBuffer) {
 
 }  // namespace
 }  // namespace zolvek::testing::checks
+
+namespace zolvek::testing::checks {
+namespace {
+
+TEST_P(Compare, AnInvertedZoneOrABufferTooSmallIsRefused) {
+  Zone(0x100, 0x200, 0);
+  ops_.DeviceEnd = 0xFF;
+  EXPECT_EQ(CompareDevice(*engine_, nullptr, &counter_, context_), 1);
+  EXPECT_EQ(Letters(), "B");
+  prog_->Log().Clear();
+  ops_.DeviceEnd = 0x200;
+  ops_.BufferStart = static_cast<uint32_t>(ops_.PcBuffer.size()) - 0x10;
+  EXPECT_EQ(CompareStreamCom(*engine_, nullptr, &counter_, context_), 1);
+  EXPECT_EQ(CompareStreamLpt(*engine_, nullptr, &counter_, context_), 1);
+  EXPECT_EQ(CompareStreamUsb(*engine_, nullptr, &counter_, context_), 1);
+  EXPECT_EQ(state_.LinkStatus, kStatusRefused);
+  EXPECT_EQ(Letters(), "");
+}
+
+}  // namespace
+}  // namespace zolvek::testing::checks
