@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "programmer/link/buffer_transfers.h"
 #include "programmer/ops/operation_engine.h"
 
 namespace zolvek {
@@ -53,6 +54,12 @@ struct RangeTransfers {
   std::function<int(uint32_t address, uint32_t n)> uploadBlock;
   std::span<uint8_t> window;  // TransferWindow
 };
+
+// What the link's transfers need of the state: buffer kind, Target Zone and
+// the size of the programmer-held buffer.
+TransferContext TransferContextFor(const OpsState& ops);
+// The link's DownloadBlock and UploadBlock through its TransferWindow.
+RangeTransfers RangeTransfersFor(BufferTransfers& transfers, const OpsState& ops);
 
 // TRANSFER_BLOCK: 0x200 on COM and LPT, 0x8000 (the window) on USB.
 uint32_t TransferBlockSize(int32_t linkKind);

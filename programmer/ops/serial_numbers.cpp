@@ -66,4 +66,20 @@ int WriteSerialNumber(OpsState& ops, const SerialUpload& upload) {
   return upload(s.bufferAddress, n);
 }
 
+SerialUpload SerialUploadFor(BufferTransfers& transfers, const OpsState& ops) {
+  return [&transfers, &ops](uint32_t address, uint32_t n) {
+    TransferContext ctx;
+    ctx.Kind = ops.BufferKind.IsInternal() ? TransferBuffer::Internal : TransferBuffer::SramCard;
+    ctx.Zone = TargetZone{ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
+    ctx.BufferBytes = ops.BufferKind.IsInternal() ? kInternalBufferSizeKB * 1024 : ops.BufferSizeBytes;
+    const std::span<const uint8_t> bytes(ops.SerialNumberSettings.bytes.data(), n);
+    return ops.BufferKind.IsInternal() ? transfers.UploadSerialInternal(ctx, address, bytes)
+                                       : transfers.UploadSerialSram(ctx, address, bytes);
+  };
+}
+
+int WriteSerialNumber(OpsState& ops, BufferTransfers& transfers) {
+  return WriteSerialNumber(ops, SerialUploadFor(transfers, ops));
+}
+
 }  // namespace zolvek

@@ -15,6 +15,7 @@
 #include <functional>
 #include <string>
 
+#include "programmer/link/buffer_transfers.h"
 #include "programmer/ops/ops_state.h"
 
 namespace zolvek {
@@ -35,5 +36,10 @@ using SerialUpload = std::function<int(uint32_t address, uint32_t n)>;
 // is in PC memory, else through `upload` (the internal buffer's or the SRAM
 // card's). 0 done, 1 refused or failed.
 int WriteSerialNumber(OpsState& ops, const SerialUpload& upload = {});
+// The link's UploadSerialInternal or UploadSerialSram, by buffer kind, with
+// the record's bytes.
+SerialUpload SerialUploadFor(BufferTransfers& transfers, const OpsState& ops);
+// WriteSerialNumber through the link's transfers.
+int WriteSerialNumber(OpsState& ops, BufferTransfers& transfers);
 
 }  // namespace zolvek

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/programmer/ops/sim_ops_fixture.h"
 
 namespace zolvek::testing::checks {
@@ -133,6 +135,17 @@ TEST_P(Compare, InternalBufferReadsCopiesAndComparesWithTheDialogsCopy) {
   std::snprintf(line, sizeof line, "00000200 : %02X - (00000200 : 5A)", ChipByte(0x200));
   EXPECT_EQ(lines_.lines, std::vector<std::string>{line});
   EXPECT_EQ(downloads_, 1);
+
+  // The same through the link's own block transfers.
+  lines_.lines.clear();
+  std::fill(ops_.PcBuffer.begin(), ops_.PcBuffer.end(), 0);
+  BufferTransfers link(*commands_);
+  context_.transfers = RangeTransfersFor(link, ops_);
+  prog_->Log().Clear();
+  EXPECT_EQ(CompareDevice(*engine_, nullptr, &counter_, context_), 0);
+  EXPECT_EQ(lines_.lines, std::vector<std::string>{line});
+  const std::string letters = Letters();
+  EXPECT_EQ(std::count(letters.begin(), letters.end(), 'D'), 1) << letters;
   for (uint32_t a = 0x1F0; a <= 0x2F0; ++a) ASSERT_EQ(ops_.PcBuffer[a], ChipByte(a)) << a;
   EXPECT_EQ(ops_.PcBuffer[0x2F1], 0);  // nothing past the range
 }

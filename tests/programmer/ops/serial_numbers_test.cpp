@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "tests/programmer/ops/sim_ops_fixture.h"
+
 namespace zolvek {
 namespace {
 
@@ -107,3 +109,38 @@ TEST(SerialNumbers, WriteIsBoundedByTheBufferInUse) {
 
 }  // namespace
 }  // namespace zolvek
+
+namespace zolvek::testing::checks {
+namespace {
+
+class SerialUploads : public SimOpsEveryLink {};
+
+TEST_P(SerialUploads, TheProgrammersBufferTakesTheBytesThroughTheLink) {
+  Use(GetParam());
+  InProgrammer();
+  Zone(0, 0x1FFF);
+  SerialNumberRecord& s = ops_.SerialNumberSettings;
+  s.length = 3;
+  s.decimal = 1;
+  s.low = 123455;
+  SetSerialLimits(s);
+  NextSerialNumber(s);
+  s.bufferAddress = 0x1F0;
+  BufferTransfers link(*commands_);
+  EXPECT_EQ(WriteSerialNumber(ops_, link), 0);
+  Sim([](sim::programmer::Engine& e) {
+    EXPECT_EQ(e.InternalBuffer()[0x1F0], 0x12);
+    EXPECT_EQ(e.InternalBuffer()[0x1F1], 0x34);
+    EXPECT_EQ(e.InternalBuffer()[0x1F2], 0x56);
+  });
+  // Past the end of the internal buffer: refused, nothing sent.
+  prog_->Log().Clear();
+  s.bufferAddress = 0x1FFFE;
+  EXPECT_EQ(WriteSerialNumber(ops_, link), 1);
+  EXPECT_EQ(Letters(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SerialUploads, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+
+}  // namespace
+}  // namespace zolvek::testing::checks
