@@ -202,6 +202,12 @@ uint64_t OperationEngine::BufferIndex(uint32_t k) const {
   return uint64_t{ops_.BufferStart} + offset + uint64_t{k} * step;
 }
 
+bool OperationEngine::Admissible() {
+  if (CheckTargetZone()) return true;
+  State().LinkStatus = kStatusRefused;
+  return false;
+}
+
 bool OperationEngine::CheckTargetZone() const {
   if (ops_.DeviceEnd < ops_.DeviceStart) return false;
   if (ops_.ByteSelect != 1 && ops_.ByteSelect != 2 && ops_.ByteSelect != 4) return false;

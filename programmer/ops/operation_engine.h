@@ -167,6 +167,9 @@ public:
   // selected bytes of the range touch lies inside the buffer. False: a
   // refusal, nothing sent.
   bool CheckTargetZone() const;
+  // CheckTargetZone for a worker run without the frame: false sets
+  // LinkStatus kStatusRefused; nothing is sent.
+  bool Admissible();
   // The PcBuffer index of device address DeviceStart + k under ByteSelect
   // (1 every byte, 2 even, 4 odd bytes).
   uint64_t BufferIndex(uint32_t k) const;

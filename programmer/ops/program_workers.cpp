@@ -40,6 +40,7 @@ int ProgramFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* 
   OpsState& ops = e.Ops();
   ProgrammerLink& link = e.Link();
   st.ErrorAddress = 0;
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_PROGRAM, true) != 0) return 1;
   e.DrawCounter(dc, ops.DeviceStart);
   const uint32_t pages = e.PageCount();
@@ -88,6 +89,7 @@ int ProgramFromBufferPasses(OperationEngine& e, ProgressTarget* dialog, CounterF
   ProgrammerLink& link = e.Link();
   st.ErrorAddress = 0;
   const uint8_t code = ops.ByteSelect == 2 ? OP_PROGRAM_EVEN : ops.ByteSelect == 4 ? OP_PROGRAM_ODD : OP_PROGRAM;
+  if (!e.Admissible()) return 1;
   if (e.Open(code, true) != 0) return 1;
   bool failed = false, aborted = false;
   for (int pass = 1;; ++pass) {
@@ -137,6 +139,7 @@ int ProgramFromBufferVerified(OperationEngine& e, ProgressTarget* dialog, Counte
   OpsState& ops = e.Ops();
   ProgrammerLink& link = e.Link();
   st.ErrorAddress = 0;
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_PROGRAM, true) != 0) return 1;
   const uint32_t pages = e.SmallPageCount();
 
@@ -217,6 +220,7 @@ int ProgramStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, 
   OpsState& ops = e.Ops();
   ProgrammerLink& link = e.Link();
   st.ErrorAddress = 0;
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_PROGRAM_STREAM, kind != StreamLink::Com) != 0) return 1;
   e.DrawCounter(dc, ops.DeviceStart);
   st.ProgressTotal = static_cast<int32_t>(ops.DeviceEnd - ops.DeviceStart + 1);

@@ -11,7 +11,8 @@
 //
 // Each returns 0 for success or 1 for failure; ProgramBlockOp returns the
 // programmer's status byte. The caller (a dispatcher) has checked the Target
-// Zone and the buffer bounds.
+// Zone and the buffer bounds; each checks them again (Admissible), so a
+// worker run on its own never indexes past a buffer either.
 #pragma once
 
 #include <cstdint>

@@ -40,6 +40,7 @@ void OpenStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
 int ReadToBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   LinkState& st = e.State();
   ProgrammerLink& link = e.Link();
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_READ, true) != 0) return 1;
   e.DrawCounter(dc, e.Ops().DeviceStart);
   const uint32_t pages = e.PageCount();
@@ -71,6 +72,7 @@ int ReadStreamCom(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) 
   LinkState& st = e.State();
   OpsState& ops = e.Ops();
   ProgrammerLink& link = e.Link();
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_READ_STREAM, false) != 0) return 1;
   OpenStream(e, dialog, dc);
   bool aborted = false;
@@ -106,6 +108,7 @@ int ReadStreamLpt(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) 
   LinkState& st = e.State();
   OpsState& ops = e.Ops();
   ProgrammerLink& link = e.Link();
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_READ_STREAM, true) != 0) return 1;
   OpenStream(e, dialog, dc);
   bool failed = false, aborted = false;
@@ -146,6 +149,7 @@ int ReadStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) 
   LinkState& st = e.State();
   OpsState& ops = e.Ops();
   ProgrammerLink& link = e.Link();
+  if (!e.Admissible()) return 1;
   if (e.Open(OP_READ_STREAM, true) != 0) return 1;
   OpenStream(e, dialog, dc);
   bool failed = false, aborted = false;

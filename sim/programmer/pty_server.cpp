@@ -1,6 +1,7 @@
 #include "sim/programmer/pty_server.h"
 
 #include <poll.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,12 +60,16 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     }
     if (hostGone) outSent_ = out_.size();
 
-    int timeout = kIdleMs;
-    if (auto us = programmer_.UsUntilOutput())
-      timeout = static_cast<int>(std::min<Micros>((*us + 999) / 1000, kIdleMs));
-    if (outSent_ < out_.size()) timeout = std::min(timeout, 1);
+    // Wake when the next reply byte is due, to the microsecond: a paced
+    // line answers within a few hundred microseconds, and a wait rounded up
+    // to whole milliseconds would make the line several times slower than
+    // its rate.
+    Micros timeoutUs = Micros{kIdleMs} * 1000;
+    if (auto us = programmer_.UsUntilOutput()) timeoutUs = std::min<Micros>(*us, timeoutUs);
+    if (outSent_ < out_.size()) timeoutUs = std::min<Micros>(timeoutUs, 1000);
+    const timespec timeout{static_cast<time_t>(timeoutUs / 1000000), static_cast<long>(timeoutUs % 1000000) * 1000};
     pollfd p{master_, POLLIN, 0};
-    const int r = ::poll(&p, 1, timeout);
+    const int r = ::ppoll(&p, 1, &timeout, nullptr);
     if (r < 0) {
       if (errno == EINTR) continue;
       if (error) *error = std::string("poll: ") + std::strerror(errno);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "programmer/ops/operation_engine.h"
+#include "programmer/ops/program_workers.h"
+#include "programmer/ops/read_workers.h"
 #include "tests/programmer/ops/sim_rig.h"
 
 namespace zolvek::testing {
@@ -96,6 +98,20 @@ TEST_P(Dispatch, NothingFollowsThePackCheckWithoutADriverOrWithAnUnsoundZone) {
   }
 }
 
+TEST_P(Dispatch, WorkersRunWithoutTheFrameRefuseAnUnheldRangeToo) {
+  auto rig = MakeRig(GetParam(), k8752);
+  rig->SetZone(0, 0xFF);
+  rig->ops_.BufferStart = static_cast<uint32_t>(rig->ops_.PcBuffer.size()) - 0x80;
+  using Worker = int (*)(OperationEngine&, ProgressTarget*, CounterField*);
+  for (Worker w :
+       {&ProgramStreamCom, &ProgramStreamLpt, &ProgramStreamUsb, &ReadStreamCom, &ReadStreamLpt, &ReadStreamUsb}) {
+    rig->state_.LinkStatus = kStatusOk;
+    EXPECT_EQ(w(rig->engine_, nullptr, nullptr), 1);
+    EXPECT_EQ(rig->state_.LinkStatus, kStatusRefused);
+  }
+  EXPECT_EQ(rig->Letters(), "");
+}
+
 TEST_P(Dispatch, OddBytesUpToTheLastBufferByteAreAccepted) {
   auto rig = MakeRig(GetParam(), k8752);
   rig->SetZone(0, 0x1F);
@@ -179,6 +195,41 @@ TEST_P(Dispatch, UsbStreamsOf128KExchangeAfterEach64K) {
   EXPECT_EQ(op.in[1 + 0x10000], 0);
   EXPECT_EQ(Hex(op.out), Hex({0, 0, 0}));
   for (uint32_t a = 0; a < 0x20000; ++a) ASSERT_EQ(rig->ChipMemory()[a], Pattern(a));
+}
+
+// Bytes past the last page handshake are the programmer's to do before its
+// final status: a failure there fails the operation with its address.
+TEST_P(Dispatch, AFailureAfterTheLastPageFailsTheOperation) {
+  for (bool held : {true, false}) {
+    SCOPED_TRACE(held ? "programmer-held buffer" : "PcBuffer");
+    auto rig = MakeRig(GetParam(), k8752);
+    if (held) rig->HoldBufferInProgrammer();
+    std::fill(rig->InternalBuffer().begin(), rig->InternalBuffer().end(), 0);
+    std::fill(rig->ops_.PcBuffer.begin(), rig->ops_.PcBuffer.end(), 0);
+    rig->prog_.AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x2E0", nullptr));
+    rig->SetZone(0x1F0, 0x2F0);  // one page handshake, for 0x1F0-0x1FF
+    EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+    EXPECT_EQ(rig->state_.ErrorAddress, 0x2E0u);
+    EXPECT_EQ(FormatOperationError(rig->state_.LinkStatus, rig->state_.ErrorAddress),
+              "Error at 0002E0 !                   ");
+  }
+}
+
+// On USB the streams sample ESC at every 64 KB mark only.
+TEST_P(Dispatch, UsbStreamsSeeEscAtThe64KMark) {
+  if (GetParam() != kLinkUsb) GTEST_SKIP();
+  for (int op = 0; op < 2; ++op) {
+    auto rig = MakeRig(GetParam(), k128K);
+    rig->SetZone(0, 0x1FFFF);
+    rig->keys_.Press(platform::Key::Escape);
+    EXPECT_EQ(op == 0 ? rig->engine_.ProgramDevice(nullptr, nullptr) : rig->engine_.ReadDevice(nullptr, nullptr), 1);
+    const auto rec = rig->Operation();
+    EXPECT_EQ(rec.in.size(), op == 0 ? 1u + 0x10000 + 1 : 2u);
+    EXPECT_EQ(rec.in.back(), 1);
+    EXPECT_EQ(rec.out.back(), 4);
+    EXPECT_EQ(rig->state_.LinkStatus, kStatusAborted);
+    EXPECT_EQ(rig->ops_.OperationBusy, 1);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Dispatch, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
