@@ -14,6 +14,7 @@ uint8_t Hi(uint16_t a) { return static_cast<uint8_t>(a >> 8); }
 uint8_t Lo(uint16_t a) { return static_cast<uint8_t>(a & 0xFF); }
 
 void Pause() { platform::CurrentClock().Sleep(CCmdSet::kPauseMs); }
+uint32_t Now() { return platform::CurrentClock().Tick(); }
 
 }  // namespace
 
@@ -33,43 +34,131 @@ bool CCmdSet::CheckReply(const uint8_t* reply, std::size_t received) const {
   return received >= kShortReply && CheckSum(reply, received) && reply[3] == LastHeader_[3];
 }
 
-bool CCmdSet::SendWhole(const IceFrame& frame) {
-  port_->PurgeRx();
-  const std::vector<uint8_t> bytes = frame.Bytes();
-  uint32_t written = 0;
-  return port_->WritePort(bytes.data(), static_cast<uint32_t>(bytes.size()), written);
+// ---- keeping the line in step -------------------------------------------------
+
+bool CCmdSet::ReadLine(uint8_t* buffer, std::size_t n, uint32_t timeoutMs, std::size_t& received) {
+  const uint32_t start = Now();
+  uint32_t got = 0;
+  const bool ok = port_->ReadPort(buffer, static_cast<uint32_t>(n), got, timeoutMs);
+  received = got;
+  if (!ok) {
+    quietFrom_.reset();
+    return false;
+  }
+  // A read that brought nothing heard silence from its start: bytes that had
+  // come before it would have been delivered.
+  if (got == 0) {
+    if (!quietFrom_) quietFrom_ = start;
+  } else {
+    quietFrom_ = Now();
+  }
+  return true;
 }
 
-bool CCmdSet::SendInThree(const IceFrame& frame) {
-  port_->PurgeRx();
-  uint32_t written = 0;
-  return port_->WritePort(frame.header.data(), 4, written) &&
-         port_->WritePort(frame.payload.data(), static_cast<uint32_t>(frame.payload.size()),
-                          written) &&
-         port_->WritePort(&frame.chk, 1, written);
+void CCmdSet::Unsettle(uint32_t replyMs) {
+  unsettled_ = true;
+  settleMs_ = std::max(settleMs_, replyMs);
 }
 
-bool CCmdSet::ReadFull(Reply& reply, std::size_t n) {
+void CCmdSet::Discard() {
+  port_->PurgeRx();
+  quietFrom_ = Now();  // what was dropped may have come a moment ago
+}
+
+bool CCmdSet::Settle() {
+  const uint32_t need = settleMs_;
+  const uint32_t start = Now();
+  uint8_t byte = 0;
+  for (;;) {
+    const uint32_t quiet = quietFrom_ ? Now() - *quietFrom_ : 0;
+    std::size_t got = 0;
+    if (!ReadLine(&byte, 1, quiet >= need ? 0 : need - quiet, got)) return false;
+    if (got == 0 && quietFrom_ && Now() - *quietFrom_ >= need) break;
+    if (got > 0) Discard();  // still arriving: the quiet starts again
+    if (Now() - start >= 2 * need) return false;
+  }
+  port_->PurgeRx();  // nothing has come since the line was last heard
+  unsettled_ = false;
+  confirm_ = true;
+  return true;
+}
+
+bool CCmdSet::PrepareToSend(uint32_t replyMs) {
+  if (!unsettled_) {
+    uint8_t byte = 0;
+    std::size_t got = 0;
+    if (!ReadLine(&byte, 1, 0, got)) return false;
+    if (got > 0) Unsettle(replyMs);  // an answer nobody waited for: the board is behind
+  }
+  if (unsettled_) return Settle();
+  port_->PurgeRx();
+  return true;
+}
+
+bool CCmdSet::Alone(uint32_t replyMs) {
+  if (!confirm_) return true;
+  uint8_t byte = 0;
+  std::size_t got = 0;
+  if (!ReadLine(&byte, 1, replyMs, got)) return false;
+  if (got > 0) {
+    // Another reply behind the one taken: that one was late, this request's
+    // answer follows it. Neither can be trusted.
+    Discard();
+    Unsettle(replyMs);
+    return false;
+  }
+  confirm_ = false;
+  unsettled_ = false;
+  settleMs_ = 0;
+  return true;
+}
+
+CCmdSet::Read CCmdSet::ReadReply(Reply& reply, std::size_t n, uint32_t timeoutMs, Check check) {
   // A cleared buffer and the full length: a short read can never be judged
   // over bytes a previous reply left behind.
   reply.fill(0);
-  uint32_t received = 0;
-  const bool ok = port_->ReadPort(reply.data(), static_cast<uint32_t>(n), received);
-  return ok && received == n;
+  std::size_t got = 0;
+  if (!ReadLine(reply.data(), n, timeoutMs, got) || got != n || !(this->*check)(reply, n)) {
+    Unsettle(timeoutMs);
+    return Read::Bad;
+  }
+  return Alone(timeoutMs) ? Read::Good : Read::OutOfTurn;
 }
 
-bool CCmdSet::ReadReply(Reply& reply, std::size_t n) {
-  return ReadFull(reply, n) && CheckReply(reply.data(), n);
+bool CCmdSet::StatusOk(const Reply& reply, std::size_t n) const {
+  return CheckSum(reply.data(), n) && (reply[3] == stBusy || reply[3] == stReady);
+}
+
+bool CCmdSet::SendWhole(const IceFrame& frame, uint32_t replyMs) {
+  if (!PrepareToSend(replyMs)) return false;
+  const std::vector<uint8_t> bytes = frame.Bytes();
+  uint32_t written = 0;
+  if (port_->WritePort(bytes.data(), static_cast<uint32_t>(bytes.size()), written)) return true;
+  Unsettle(replyMs);  // a part of the frame may be on its way
+  return false;
+}
+
+bool CCmdSet::SendInThree(const IceFrame& frame, uint32_t replyMs) {
+  if (!PrepareToSend(replyMs)) return false;
+  uint32_t written = 0;
+  if (port_->WritePort(frame.header.data(), 4, written) &&
+      port_->WritePort(frame.payload.data(), static_cast<uint32_t>(frame.payload.size()), written) &&
+      port_->WritePort(&frame.chk, 1, written))
+    return true;
+  Unsettle(replyMs);
+  return false;
 }
 
 // ---- exchange patterns -----------------------------------------------------
 
 bool CCmdSet::Repeated(const IceFrame& frame, Reply& reply, std::size_t n, int tries, bool pause,
                        bool purgeOnBadReply) {
+  const uint32_t replyMs = COM_Port::ReadTimeoutMs(static_cast<uint32_t>(n));
   for (int t = 0; t < tries; ++t) {
-    if (SendWhole(frame)) {
-      if (ReadReply(reply, n)) return true;
-      if (purgeOnBadReply) port_->PurgeRx();
+    if (SendWhole(frame, replyMs)) {
+      const Read r = ReadReply(reply, n, replyMs, &CCmdSet::ReplyOk);
+      if (r == Read::Good) return true;
+      if (purgeOnBadReply && r == Read::Bad) Discard();
     }
     if (pause) Pause();
   }
@@ -77,17 +166,26 @@ bool CCmdSet::Repeated(const IceFrame& frame, Reply& reply, std::size_t n, int t
 }
 
 bool CCmdSet::SingleSend(const IceFrame& frame, Reply& reply, std::size_t n) {
-  if (!SendWhole(frame)) return false;
+  const uint32_t replyMs = COM_Port::ReadTimeoutMs(static_cast<uint32_t>(n));
+  if (!SendWhole(frame, replyMs)) return false;
   // The second read catches a reply that came after the first read's time-out.
-  for (int r = 0; r < 2; ++r)
-    if (ReadReply(reply, n)) return true;
+  for (int r = 0; r < 2; ++r) {
+    const Read result = ReadReply(reply, n, replyMs, &CCmdSet::ReplyOk);
+    if (result == Read::Good) return true;
+    if (result == Read::OutOfTurn) break;
+  }
   return false;
 }
 
 bool CCmdSet::BlockSend(const IceFrame& frame, Reply& reply, std::size_t n) {
-  if (SendInThree(frame))
-    for (int r = 0; r < 2; ++r)
-      if (ReadReply(reply, n)) return true;
+  const uint32_t replyMs = COM_Port::ReadTimeoutMs(static_cast<uint32_t>(n));
+  if (SendInThree(frame, replyMs)) {
+    for (int r = 0; r < 2; ++r) {
+      const Read result = ReadReply(reply, n, replyMs, &CCmdSet::ReplyOk);
+      if (result == Read::Good) return true;
+      if (result == Read::OutOfTurn) break;
+    }
+  }
   Pause();
   return false;
 }
@@ -97,13 +195,14 @@ bool CCmdSet::BusyCheck(uint8_t& status) {
   const IceFrame frame = *MakeFrame(0, 0, icBusyCheck);
   Reply reply;
   for (int pass = 0; pass < 2; ++pass) {
-    if (SendWhole(frame)) {
+    if (SendWhole(frame, kBusyReadMs)) {
       for (int r = 0; r < 2; ++r) {
-        if (ReadFull(reply, kShortReply) && CheckSum(reply.data(), kShortReply) &&
-            (reply[3] == stBusy || reply[3] == stReady)) {
+        const Read result = ReadReply(reply, kShortReply, kBusyReadMs, &CCmdSet::StatusOk);
+        if (result == Read::Good) {
           status = reply[3];
           return true;
         }
+        if (result == Read::OutOfTurn) break;
       }
     }
     Pause();
@@ -112,13 +211,12 @@ bool CCmdSet::BusyCheck(uint8_t& status) {
 }
 
 bool CCmdSet::WaitReady() {
-  const uint32_t start = platform::CurrentClock().Tick();
-  for (int busy = 0;;) {
+  const uint32_t start = Now();
+  for (;;) {
     uint8_t status = 0;
     if (!BusyCheck(status)) return false;
     if (status == stReady) return true;
-    if (++busy >= kBusyPollMaxAnswers || platform::ElapsedSince(start) >= kBusyPollLimitMs)
-      return false;
+    if (platform::ElapsedSince(start) >= kBusyPollLimitMs) return false;
   }
 }
 
@@ -328,12 +426,13 @@ bool CCmdSet::TxROMBlock(uint8_t& code, uint16_t address, ConstBlock bytes) {
   // No SaveHeader: the answer is judged by the download, not against the echo.
   const IceFrame frame = *MakeFrame(Hi(address), Lo(address), icTxROM, bytes);
   Reply reply;
+  const uint32_t replyMs = COM_Port::ReadTimeoutMs(kShortReply);
   bool answered = false;
-  if (SendInThree(frame) && ReadFull(reply, kShortReply) && CheckSum(reply.data(), kShortReply)) {
+  if (SendInThree(frame, replyMs) && ReadReply(reply, kShortReply, replyMs, &CCmdSet::SumOk) == Read::Good) {
     code = reply[3];
     answered = true;
   }
-  if (code != icTxROM) port_->PurgeRx();
+  if (code != icTxROM) Discard();
   return answered;
 }
 

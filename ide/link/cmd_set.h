@@ -7,22 +7,45 @@
 // success. Every command returns false, having written nothing, while the
 // command set has no port.
 //
+// A reply answers its own request. The board answers in order but may be
+// late, and a reply names no request, so the line is kept in step:
+//  - Before a request goes out, input already waiting is dropped. Input found
+//    there came unasked: the board is behind, and the line is unsettled.
+//  - A read that timed out or a reply that failed its check (an exchange that
+//    timed out or needs another try) unsettles the line too. Before anything
+//    else is sent on an unsettled line, the command set waits until it has
+//    been quiet for one reply time (the longest read given up on since it was
+//    last settled), dropping what arrives meanwhile, and then purges.
+//  - The first reply taken after that must come alone: the line is watched
+//    for one more reply time of the exchange, and a byte in it shows that the
+//    reply was a late one with the answer to this request behind it. That
+//    exchange then fails at once, and the line is unsettled again.
+//  - A line that does not go quiet within two reply times fails the exchange
+//    without sending: whatever it says cannot be matched to a request.
+//
+// Read time-outs. A reply of n bytes is awaited 100 ms + 1 ms per byte per
+// read, the port's own time-out. A busy check waits kBusyReadMs (20 ms) per
+// read instead, so one busy check on a dead link (two passes of two reads,
+// 10 ms pause after each) blocks its caller 100 ms, not 440: the IDE polls
+// it every 30 ms while the target runs. A live board's 5-byte status reply
+// is on the line within 1 ms at 57600 baud, and 20 ms also covers the
+// latency timer of a USB serial adapter (16 ms by default); a pass's second
+// read still takes a reply that comes up to 40 ms after the request.
+//
 // Two-phase reads send a request, poll the busy check until the board is
-// ready and then fetch; the poll gives up after kBusyPollLimitMs or
-// kBusyPollMaxAnswers busy answers, so a board stuck at busy fails the read.
+// ready and then fetch. The poll is bounded by time alone: it gives up when
+// the board has not been ready for kBusyPollLimitMs, however many busy
+// answers a fast line brought meanwhile.
 //
 // Lists, blocks, breakpoints and the SFR block are checked against what the
 // length byte and the caller's buffers can hold; an oversized request is
 // refused without sending.
-//
-// Before every request goes out, input still waiting on the port is dropped:
-// the board never speaks unasked, so it can only be a late answer to an
-// earlier request.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "ide/image/sfr_table.h"
@@ -38,8 +61,7 @@ class CCmdSet {
 public:
   static constexpr uint32_t kPauseMs = 10;
   static constexpr uint32_t kBusyPollLimitMs = 2000;
-  // About what kBusyPollLimitMs of polls at 57600 baud come to.
-  static constexpr int kBusyPollMaxAnswers = 1200;
+  static constexpr uint32_t kBusyReadMs = 20;
 
   using Block = std::span<uint8_t, kIceBlockSize>;
   using ConstBlock = std::span<const uint8_t, kIceBlockSize>;
@@ -122,12 +144,27 @@ public:
 
 private:
   using Reply = std::array<uint8_t, kIceMaxReply>;
+  using Check = bool (CCmdSet::*)(const Reply& reply, std::size_t n) const;
+  enum class Read { Good, Bad, OutOfTurn };
 
-  bool SendWhole(const IceFrame& frame);
-  bool SendInThree(const IceFrame& frame);
-  // Reads exactly n bytes into reply (cleared first); false on a short read.
-  bool ReadFull(Reply& reply, std::size_t n);
-  bool ReadReply(Reply& reply, std::size_t n);
+  // Line discipline (see above).
+  bool SendWhole(const IceFrame& frame, uint32_t replyMs);
+  bool SendInThree(const IceFrame& frame, uint32_t replyMs);
+  bool PrepareToSend(uint32_t replyMs);
+  bool Settle();
+  // One read of up to n bytes; notes when the line was last heard.
+  bool ReadLine(uint8_t* buffer, std::size_t n, uint32_t timeoutMs, std::size_t& received);
+  // Reads n bytes into reply (cleared first) and judges them with check.
+  Read ReadReply(Reply& reply, std::size_t n, uint32_t timeoutMs, Check check);
+  // After a settle: true when nothing follows the reply just taken.
+  bool Alone(uint32_t replyMs);
+  void Unsettle(uint32_t replyMs);
+  // Drops received input whose arrival time is unknown.
+  void Discard();
+
+  bool ReplyOk(const Reply& reply, std::size_t n) const { return CheckReply(reply.data(), n); }
+  bool SumOk(const Reply& reply, std::size_t n) const { return CheckSum(reply.data(), n); }
+  bool StatusOk(const Reply& reply, std::size_t n) const;
 
   bool Repeated(const IceFrame& frame, Reply& reply, std::size_t n, int tries, bool pause,
                 bool purgeOnBadReply = false);
@@ -146,6 +183,11 @@ private:
 
   COM_Port* port_;
   std::array<uint8_t, 4> LastHeader_{};
+
+  bool unsettled_ = false;  // a reply may still be on its way: settle before sending
+  bool confirm_ = false;  // settled since: the next reply taken must come alone
+  uint32_t settleMs_ = 0;  // the quiet the next settle needs
+  std::optional<uint32_t> quietFrom_;  // nothing has arrived since this tick
 };
 
 }  // namespace vx930

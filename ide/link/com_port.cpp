@@ -21,14 +21,14 @@ std::unique_ptr<platform::ByteLink> OpenSerial(int portNo) {
 
 COM_Port::COM_Port(int portNo) : COM_Port(portNo, OpenSerial) {}
 
-COM_Port::COM_Port(int portNo, LinkOpener opener) : PortNo(portNo), opener_(std::move(opener)) {}
+COM_Port::COM_Port(int portNo, LinkSource source) : PortNo(portNo), source_(std::move(source)) {}
 
 COM_Port::~COM_Port() { ClosePort(); }
 
 bool COM_Port::OpenPort() {
   if (PortNo < kFirstPortNo || PortNo > kLastPortNo) return false;
   ClosePort();
-  hCom = opener_ ? opener_(PortNo) : nullptr;
+  hCom = source_ ? source_(PortNo) : nullptr;
   if (!hCom) {
     platform::Messages().Show(platform::Message{"Open ComPort Error!!", "", platform::Buttons::Ok,
                                                 platform::Icon::None});
@@ -47,10 +47,14 @@ void COM_Port::ClosePort() {
 }
 
 bool COM_Port::ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received) {
+  return ReadPort(buffer, count, received, ReadTimeoutMs(count));
+}
+
+bool COM_Port::ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
   received = 0;
   if (!hCom) return false;
   std::size_t got = 0;
-  const bool ok = hCom->Read(buffer, count, ReadTimeoutMs(count), got);
+  const bool ok = hCom->Read(buffer, count, timeoutMs, got);
   received = static_cast<uint32_t>(got);
   return ok;
 }

@@ -17,7 +17,7 @@ namespace vx930 {
 class COM_Port {
 public:
   // Gives the link behind a port number, or null when it cannot be opened.
-  using LinkOpener = std::function<std::unique_ptr<platform::ByteLink>(int portNo)>;
+  using LinkSource = std::function<std::unique_ptr<platform::ByteLink>(int portNo)>;
 
   static constexpr int kFirstPortNo = 1;
   static constexpr int kLastPortNo = 5;
@@ -27,8 +27,8 @@ public:
 
   // The serial port COMn. Opens nothing yet.
   explicit COM_Port(int portNo);
-  // A port whose link comes from opener (a simulator or a test's fake).
-  COM_Port(int portNo, LinkOpener opener);
+  // A port whose link comes from source (a simulator or a test's fake).
+  COM_Port(int portNo, LinkSource source);
   // Closes the port if it is open.
   ~COM_Port();
   COM_Port(const COM_Port&) = delete;
@@ -42,6 +42,8 @@ public:
   // One read of up to count bytes, bounded by the read time-out. True
   // whenever the link works, also when fewer bytes (or none) arrived.
   bool ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received);
+  // The same with a time-out of the caller's (0: only what has arrived).
+  bool ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs);
   // Writes count bytes; true when the link took them all.
   bool WritePort(const uint8_t* buffer, uint32_t count, uint32_t& written);
   // Discards every received byte not yet read.
@@ -58,7 +60,7 @@ private:
 
   int PortNo;
   std::unique_ptr<platform::ByteLink> hCom;  // null while closed
-  LinkOpener opener_;
+  LinkSource source_;
 };
 
 }  // namespace vx930

@@ -5,6 +5,10 @@
 // stReady, back to the last accepted block; anything else (or no valid
 // reply) an error with a 10 ms pause, and the third error since the count
 // was last cleared (every fourth accepted block clears it) ends the download.
+// Each answer is the reply to that very block's request: the command set
+// keeps the line in step (cmd_set.h), so a late reply to an earlier try fails
+// the block in hand as an error instead of passing for its answer, and a
+// download reported complete has every block accepted by the board.
 // A download that has succeeded so far polls the board's status up to three
 // times at the end. An image with nothing to send succeeds (the erase already
 // made the emulator's code memory equal to it) and is polled like any other.

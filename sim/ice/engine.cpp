@@ -239,6 +239,12 @@ void Engine::Queue(std::vector<uint8_t> reply, const Effects& fx, uint32_t now) 
     due = now + fx.late->arg.value_or(0);
     kinds.push_back(FaultKind::Late);
   }
+  // Behind a reply the board still holds back, this one waits its turn.
+  if (!output_.empty() && !Due(output_.back().due, now)) {
+    const Chunk& before = output_.back();
+    const uint32_t next = before.due + LineMs(before.bytes.size()) + config_.turnaroundMs;
+    if (static_cast<int32_t>(next - due) > 0) due = next;
+  }
   if (fx.busy) kinds.push_back(FaultKind::Busy);
   if (fx.failBlock) kinds.push_back(FaultKind::FailBlock);
 
@@ -275,6 +281,12 @@ std::optional<uint32_t> Engine::MsUntilOutput(uint32_t now) const {
   if (output_.empty()) return std::nullopt;
   const uint32_t due = output_.front().due;
   return Due(due, now) ? 0 : due - now;
+}
+
+uint32_t Engine::LineMs(size_t bytes) const {
+  if (config_.baud == 0) return 0;
+  const uint64_t bits = uint64_t{bytes} * 10 * 1000;  // start, 8 data, stop
+  return static_cast<uint32_t>((bits + config_.baud - 1) / config_.baud);
 }
 
 size_t Engine::PendingBytes() const {

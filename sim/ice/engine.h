@@ -25,8 +25,12 @@
 //    with 0xFF (unprotected). Memory writes while the target runs land between
 //    two instructions.
 //  - Replies queue in order; a late reply holds back the ones behind it, as on
-//    a serial line. At most kMaxPendingOutput bytes wait; a reply that does not
-//    fit is dropped (logged as an overrun).
+//    a serial line. A board answers one request at a time, so a reply queued
+//    behind one still held back follows it as the board gets to it: once the
+//    one before is on the line (its bytes at `baud`, 10 bits each) and the
+//    board has turned to the next request (`turnaroundMs`). Replies behind
+//    none go out at once. At most kMaxPendingOutput bytes wait; a reply that
+//    does not fit is dropped (logged as an overrun).
 #pragma once
 
 #include <array>
@@ -49,6 +53,8 @@ struct EngineConfig {
   uint16_t version = 0x0210;                           // firmware 2.10
   std::array<uint8_t, 3> signature = {0x3C, 0x93, 0x0A};  // maker, part, revision
   uint8_t lockBits = 0xFF;                             // unprotected
+  uint32_t baud = 57600;  // paces replies queued behind a late one
+  uint32_t turnaroundMs = 1;  // from one reply sent to the next request's reply
 };
 
 class Engine {
@@ -90,6 +96,8 @@ private:
   std::vector<uint8_t> Execute(const Effects& fx);
   void Queue(std::vector<uint8_t> reply, const Effects& fx, uint32_t now);
   size_t PendingBytes() const;
+  // Time `bytes` take on the line at the configured rate, rounded up.
+  uint32_t LineMs(size_t bytes) const;
 
   Target& target_;
   FaultSet& faults_;

@@ -1,4 +1,4 @@
-// The emulator board's wire vocabulary: command codes, status codes, the frame
+// The emulator board's wire vocabulary: the protocol's codes, the frame
 // checksum, which payload lengths each command accepts, and the order of the
 // 58-byte SFR block.
 //
@@ -10,51 +10,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "ide/link/ice_protocol.h"
+
 namespace sim::ice {
 
-enum IceCommand : uint8_t {
-  icTxROM = 0x01,
-  icRun = 0x02,
-  icStop = 0x04,
-  icReset = 0x05,
-  icReqInRAM = 0x07,
-  icTxInRAM = 0x08,
-  icReq1kRAM = 0x09,
-  icTx1kRAM = 0x0A,
-  icTxBrkPnt = 0x0B,
-  icBusyCheck = 0x0C,
-  icClearBrkPnt = 0x10,
-  icRxROM = 0x11,
-  icEraseChip = 0x12,
-  icStep = 0x13,
-  icRunRange = 0x14,
-  icReqSFR = 0x20,
-  icTxSFR = 0x21,
-  icFetchSFR = 0x22,
-  icFetchInRAM = 0x23,
-  icFetch1kRAM = 0x24,
-  icTxLockBits = 0x2A,
-  icReqLockBits = 0x2B,
-  icFetchLockBits = 0x2C,
-  icReqSignature = 0x2D,
-  icFetchSignature = 0x2E,
-  icReqExRAM = 0x2F,
-  icTxExRAM = 0x30,
-  icFetchExRAM = 0x31,
-  icReqInRAMList = 0x32,
-  icReq1kRAMList = 0x33,
-  icReqExRAMList = 0x34,
-  icFetchInRAMList = 0x35,
-  icFetch1kRAMList = 0x36,
-  icFetchExRAMList = 0x37,
-  icRxVersion = 0x38,
-};
-
-// The Code of a busy-check reply.
-enum IceStatus : uint8_t {
-  stBusy = 12,
-  stReady = 14,
-};
+// The codes are the IDE's own (one header for both ends of the wire).
+using IceCommand = vx930::IceCommand;
+using IceStatus = vx930::IceStatus;
+using enum vx930::IceCommand;
+using enum vx930::IceStatus;
 
 inline constexpr size_t kHeaderSize = 4;
 inline constexpr size_t kMaxFrameSize = kHeaderSize + 255 + 1;

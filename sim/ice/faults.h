@@ -8,6 +8,9 @@
 // Kinds:
 //   NoReply     the frame is ignored: not carried out, not answered.
 //   Late        the reply goes out `arg` ms late (by platform::CurrentClock()).
+//               Replies to requests sent meanwhile are not lost and do not
+//               come in one burst with it: each follows the one before as
+//               the board gets to it (see Engine), as a slow board's would.
 //   BadChecksum the reply's checksum byte is off by one.
 //   WrongCode   the reply's Code is `arg` (default Code + 1), checksum still good.
 //   ShortReply  only the first `arg` bytes of the reply go out (default all but one).

@@ -7,6 +7,8 @@
 // again every 50 ms instead of spinning; replies due while no host listens are
 // dropped. A host may close and reopen the slave any number of times. Waits
 // are real time (poll), bounded by 50 ms, so a stop request is seen quickly.
+// Replies are written as each falls due, so those queued behind a late one
+// reach the host one after another, never in one burst.
 #pragma once
 
 #include <atomic>

@@ -6,7 +6,7 @@
 
 namespace vx930 {
 
-bool DebuggerBreakPointHost::TargetRunning() const { return d_.State().Stopped == 0; }
+bool DebuggerBreakPointHost::TargetRunning() const { return d_.TargetRunning(); }
 
 BreakPointRec DebuggerBreakPointHost::Entry(int index) const {
   if (index < 0 || index >= BreakPointCount) return {};

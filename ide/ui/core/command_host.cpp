@@ -4,7 +4,7 @@
 
 namespace vx930 {
 
-bool DebuggerCommandHost::TargetRunning() const { return d_.State().Stopped == 0; }
+bool DebuggerCommandHost::TargetRunning() const { return d_.TargetRunning(); }
 
 bool DebuggerCommandHost::SetInRAMByte(int index, uint8_t value) { return d_.SetInRAMByte(index, value); }
 
@@ -14,7 +14,7 @@ bool DebuggerCommandHost::GetInRAMByte(int index, uint8_t& value) const {
 
 bool DebuggerCommandHost::SetIn1kRAMByte(int index, uint8_t value) {
   if (!d_.State().SetIn1kRAMByte(index, value)) return false;
-  if (d_.In1kRAMView) d_.In1kRAMView->RedrawLine(index & ~15);
+  if (d_.In1kRAMView()) d_.In1kRAMView()->RedrawLine(index & ~15);
   return true;
 }
 
@@ -26,7 +26,7 @@ int DebuggerCommandHost::GetIn1kRAMSize() const { return d_.State().In1kRAMSize;
 
 bool DebuggerCommandHost::WriteIn1kRAMByte(uint8_t value, int index) { return d_.WriteIn1kRAMByte(value, index); }
 
-void DebuggerCommandHost::RefreshRAMViews() { d_.RefreshRAMViews(&self_); }
+void DebuggerCommandHost::RefreshRAMViews() { d_.RefreshRAMViews(self_); }
 
 void DebuggerCommandHost::NormalRun() { d_.NormalRun1Click(); }
 void DebuggerCommandHost::Reset() { d_.Reset1Click(); }
@@ -46,7 +46,7 @@ void DebuggerCommandHost::SetBreakPoint(int index, uint32_t address, uint8_t pas
 }
 
 void DebuggerCommandHost::RefreshBreakPointList() {
-  if (d_.fmBreakPoint) d_.fmBreakPoint->RefreshList();
+  if (d_.fmBreakPoint()) d_.fmBreakPoint()->RefreshList();
 }
 
 void DebuggerCommandHost::OpenWindow(CommandWindowKind window) {
@@ -63,16 +63,18 @@ void DebuggerCommandHost::OpenWindow(CommandWindowKind window) {
 void DebuggerCommandHost::CloseWindow(CommandWindowKind window) {
   ChildWindow* view = nullptr;
   switch (window) {
-    case CommandWindowKind::Program: view = d_.fmSrcForm; break;
-    case CommandWindowKind::InRAM: view = d_.InRAMView; break;
-    case CommandWindowKind::ExRAM: view = d_.In1kRAMView; break;
-    case CommandWindowKind::Sfr: view = d_.SFR_HForm; break;
-    case CommandWindowKind::BreakPoint: view = d_.fmBreakPoint; break;
-    case CommandWindowKind::Command: view = &self_; break;
+    case CommandWindowKind::Program: view = d_.fmSrcForm(); break;
+    case CommandWindowKind::InRAM: view = d_.InRAMView(); break;
+    case CommandWindowKind::ExRAM: view = d_.In1kRAMView(); break;
+    case CommandWindowKind::Sfr: view = d_.SFR_HForm(); break;
+    case CommandWindowKind::BreakPoint: view = d_.fmBreakPoint(); break;
+    case CommandWindowKind::Command: view = self_; break;
   }
   if (view) view->Close();
 }
 
-void DebuggerCommandHost::BringCommandWindowForward() { self_.BringForward(); }
+void DebuggerCommandHost::BringCommandWindowForward() {
+  if (self_) self_->BringForward();
+}
 
 }  // namespace vx930

@@ -1,5 +1,5 @@
-// The command window's commands carried out by the debugger: the program's
-// CommandHost.
+// The command window's host: the commands it runs, carried out by the
+// debugger in the program (DebuggerCommandHost).
 #pragma once
 
 #include "ide/ui/core/command_interpreter.h"
@@ -10,12 +10,20 @@ class ChildWindow;
 class Debugger;
 class OpenFileDialog;
 
-class DebuggerCommandHost final : public CommandHost {
+// What the command window needs: the commands, and to say which window they
+// are typed into (CLOSE of the command window, bringing it forward).
+class CommandWindowHost : public CommandHost {
 public:
-  // self is the command window the commands are typed into; openDialog the
-  // main window's Open dialog, whose file name LOAD presets.
-  DebuggerCommandHost(Debugger& debugger, OpenFileDialog& openDialog, ChildWindow& self)
-      : d_(debugger), openDialog_(openDialog), self_(self) {}
+  // Called once by the window as it is made, before the first command.
+  virtual void SetWindow(ChildWindow& self) = 0;
+};
+
+class DebuggerCommandHost final : public CommandWindowHost {
+public:
+  // openDialog is the main window's Open dialog, whose file name LOAD presets.
+  DebuggerCommandHost(Debugger& debugger, OpenFileDialog& openDialog) : d_(debugger), openDialog_(openDialog) {}
+
+  void SetWindow(ChildWindow& self) override { self_ = &self; }
 
   bool TargetRunning() const override;
   bool SetInRAMByte(int index, uint8_t value) override;
@@ -42,7 +50,7 @@ public:
 private:
   Debugger& d_;
   OpenFileDialog& openDialog_;
-  ChildWindow& self_;
+  ChildWindow* self_ = nullptr;
 };
 
 }  // namespace vx930

@@ -1,31 +1,31 @@
-// The debugger controller: the main window's handlers and operations as plain
-// C++ over DebuggerState. It reaches the windows through the host services
-// and the view interfaces, each view through a pointer that is tested before
-// every use, so every command works with any view absent.
-//
-// Run control is a state machine carried across poll ticks: a command starts
-// the target and enables the 30 ms poll; each tick asks the emulator whether
-// the target halted; on the halt a source-level step runs its next stage (or
-// a halt inside a source line runs on to the next line start) until nothing
-// is restarted, and then every view is refreshed. Temporary stops use both
-// hardware breakpoints; the user's are parked once and restored once.
+// The debugger: the main window's handlers and operations as plain C++ over
+// DebuggerState. It is the root that owns one manager per job and keeps the
+// handler names as one-line forwards:
+//   RunController  normal run, free run, steps, stop, reset, the halt poll
+//   SourceStepper  source-level steps and the run on to a line start
+//   ProgramLoader  opening a program and downloading it
+//   ViewRegistry   the singleton views, the View menu, the window layout
+// Start-up, shutdown, the breakpoint table's edits and the memory edits of
+// the other windows stay here.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
+#include "ide/link/link_opener.h"
 #include "ide/ui/core/debugger_state.h"
 #include "ide/ui/core/host_interfaces.h"
 #include "ide/ui/core/ice_config.h"
-#include "ide/ui/core/link_opener.h"
+#include "ide/ui/core/program_loader.h"
+#include "ide/ui/core/run_controller.h"
+#include "ide/ui/core/source_stepper.h"
+#include "ide/ui/core/view_registry.h"
 #include "ide/ui/core/views/view_factory.h"
 
 namespace vx930 {
 
-// The caption of the IDE's messages, and of the main window.
+// The caption of the IDE's messages.
 inline constexpr const char* kAppTitle = "VX930_IDE";
-inline constexpr const char* kMainCaption = "VX930 IDE";
 
 struct DebuggerHost {
   PollTimer* timer = nullptr;
@@ -46,17 +46,25 @@ public:
   DebuggerState& State() { return s_; }
   const DebuggerState& State() const { return s_; }
   IceConfig& Config() { return config_; }
+  RunController& Run() { return run_; }
+  SourceStepper& Stepper() { return stepper_; }
+  ProgramLoader& Loader() { return loader_; }
+  ViewRegistry& Views() { return views_; }
+  const ViewRegistry& Views() const { return views_; }
+
+  // Whether the target runs as far as the IDE knows.
+  bool TargetRunning() const { return s_.TargetRunning(); }
 
   // The child windows, null while closed.
-  SourceView* fmSrcForm = nullptr;
-  SfrView* SFR_HForm = nullptr;
-  RamView* InRAMView = nullptr;
-  RamView* In1kRAMView = nullptr;
-  BreakPointView* fmBreakPoint = nullptr;
-  WatchView* fmWatchForm = nullptr;
-  CommandView* CmdForm = nullptr;
+  SourceView* fmSrcForm() const { return views_.fmSrcForm(); }
+  SfrView* SFR_HForm() const { return views_.SFR_HForm(); }
+  RamView* InRAMView() const { return views_.InRAMView(); }
+  RamView* In1kRAMView() const { return views_.In1kRAMView(); }
+  BreakPointView* fmBreakPoint() const { return views_.fmBreakPoint(); }
+  WatchView* fmWatchForm() const { return views_.fmWatchForm(); }
+  CommandView* CmdForm() const { return views_.CmdForm(); }
   // A child window is being destroyed: its pointer is cleared.
-  void ViewClosed(const ChildWindow* view);
+  void ViewClosed(const ChildWindow* view) { views_.ViewClosed(view); }
 
   // Start-up and shutdown.
   // The first paint: the port dialog loop, the saved layout, halted controls.
@@ -69,35 +77,34 @@ public:
   void FormDestroy();
 
   // Run control.
-  void NormalRun1Click() { NormalRun(); }
-  void FreeRun1Click();
-  void Step1Click();
-  void StepOver1Click();
-  void StopBtnClick();
-  void Reset1Click();
-  void Timer1Timer();
-
-  bool FlushBeforeRun();
-  bool WriteBreakPoints();
-  bool WriteSFRImage();
-  bool ReadSFRImage();
-  bool ReadInRAM();
-  void RefreshAfterStop();
-  // The instruction at the PC may be a MOVX (true without a program).
-  bool IsPCAtMovx() const;
-  static bool IsMovxOpcode(uint8_t opcode);
+  void NormalRun1Click() { run_.NormalRun(); }
+  void FreeRun1Click() { run_.FreeRun1Click(); }
+  void Step1Click() { run_.Step1Click(); }
+  void StepOver1Click() { run_.StepOver1Click(); }
+  void StopBtnClick() { run_.StopBtnClick(); }
+  void Reset1Click() { run_.Reset1Click(); }
+  void Timer1Timer() { run_.Timer1Timer(); }
+  bool FlushBeforeRun() { return run_.FlushBeforeRun(); }
+  bool WriteBreakPoints() { return run_.WriteBreakPoints(); }
+  bool WriteSFRImage() { return run_.WriteSFRImage(); }
+  bool ReadSFRImage() { return run_.ReadSFRImage(); }
+  bool ReadInRAM() { return run_.ReadInRAM(); }
+  void RefreshAfterStop() { run_.RefreshAfterStop(); }
+  bool IsPCAtMovx() const { return run_.IsPCAtMovx(); }
+  static bool IsMovxOpcode(uint8_t opcode) { return RunController::IsMovxOpcode(opcode); }
 
   // Source-level stepping: one stage each; true when it restarted the target.
-  bool SourceStepInto(uint32_t pc, bool first) { return SourceStage(pc, first, false); }
-  bool SourceStepOver(uint32_t pc, bool first) { return SourceStage(pc, first, true); }
-  bool RunToLineStart();
+  bool SourceStepInto(uint32_t pc, bool first) { return stepper_.SourceStepInto(pc, first); }
+  bool SourceStepOver(uint32_t pc, bool first) { return stepper_.SourceStepOver(pc, first); }
+  bool RunToLineStart() { return stepper_.RunToLineStart(); }
 
   // Opening a program.
-  void Load1Click();
-  bool OpenHexFile(const std::string& fileName);
-  bool OpenOmfFile(const std::string& fileName);
-  void UpdateWatchModules();
-  void DownLoad1Click();
+  void Load1Click() { loader_.Load1Click(); }
+  bool OpenHexFile(const std::string& fileName) { return loader_.OpenHexFile(fileName); }
+  bool OpenOmfFile(const std::string& fileName) { return loader_.OpenOmfFile(fileName); }
+  void UpdateWatchModules() { loader_.UpdateWatchModules(); }
+  void DownLoad1Click() { loader_.DownLoad1Click(); }
+  std::string ReadHexCodePath() const { return loader_.ReadHexCodePath(); }
 
   // Breakpoints (each but TakeSourceBreakPoints updates the source marks).
   void DisableBreakPoint(int index);
@@ -110,62 +117,39 @@ public:
   bool WriteIn1kRAMByte(uint8_t value, int index);
   void RefreshRAMViews(const ChildWindow* sender);
 
-  // The RAM views' block callbacks: reads take up to three tries without a
-  // pause, writes one; both fail at once without a link.
-  bool InRAMRead(uint8_t* buffer, int blockStart);
-  bool InRAMWrite(const uint8_t* buffer, int blockStart);
-  void InRAMViewClosed() { InRAMView = nullptr; }
-  // R0..R7 live in internal RAM: an open SFR window shows the edit.
-  void InRAMEdited();
-  bool In1kRAMRead(uint8_t* buffer, int blockStart);
-  bool In1kRAMWrite(const uint8_t* buffer, int blockStart);
-  void In1kRAMViewClosed() { In1kRAMView = nullptr; }
+  // The RAM views' block callbacks.
+  bool InRAMRead(uint8_t* buffer, int blockStart) { return views_.InRAMRead(buffer, blockStart); }
+  bool InRAMWrite(const uint8_t* buffer, int blockStart) { return views_.InRAMWrite(buffer, blockStart); }
+  void InRAMViewClosed() { views_.InRAMViewClosed(); }
+  void InRAMEdited() { views_.InRAMEdited(); }
+  bool In1kRAMRead(uint8_t* buffer, int blockStart) { return views_.In1kRAMRead(buffer, blockStart); }
+  bool In1kRAMWrite(const uint8_t* buffer, int blockStart) { return views_.In1kRAMWrite(buffer, blockStart); }
+  void In1kRAMViewClosed() { views_.In1kRAMViewClosed(); }
 
   // View menu.
-  void SFRH1Click();
-  void InternalRAM1Click();
-  void muInternal1kRAM1Click();
-  void BreakPoint1Click();
-  void Disassemble1Click();
-  void ProcedureList1Click();
+  void SFRH1Click() { views_.SFRH1Click(); }
+  void InternalRAM1Click() { views_.InternalRAM1Click(); }
+  void muInternal1kRAM1Click() { views_.muInternal1kRAM1Click(); }
+  void BreakPoint1Click() { views_.BreakPoint1Click(); }
+  void Disassemble1Click() { views_.Disassemble1Click(); }
+  void ProcedureList1Click() { views_.ProcedureList1Click(); }
 
   // Configuration file.
-  std::string ReadHexCodePath() const;  // the Open dialog's initial directory
-  void LoadWindowLayout();
-  void SaveWindowLayout();
+  void LoadWindowLayout() { views_.LoadWindowLayout(); }
+  void SaveWindowLayout() { views_.SaveWindowLayout(); }
 
-  void SetStatusText(int panel, const std::string& text);
+  void SetStatusText(int panel, const std::string& text) { run_.SetStatusText(panel, text); }
 
 private:
-  bool NormalRun();
-  bool StepOnce();
-  bool RunTo(uint32_t address);
-  bool SourceStart(bool over);
-  bool SourceStage(uint32_t pc, bool first, bool over);
-  void StartedByStage();
-  void UpdateSourceMarks();
-  void RefreshWatchAtPC();
-  void EnsureSourceView();
-  void AttachOmfToSource();
-  // Views drop every pointer into the OMF program and decoder.
-  void DetachProgramFromViews();
-  void CreateInRAMView();
-  void Create1kRAMView();
-  void CreateSfrView();
-  IceCommands* Ice() const { return s_.IceCmd.get(); }
-
   DebuggerState& s_;
   IceConfig& config_;
   DebuggerHost host_;
-  // Polls in a row that got no answer; a pulled cable must not leave the
-  // user looking at "Processing Now ..." without a word.
-  int failedPolls_ = 0;
+  // In this order: each takes the ones before it.
+  ViewRegistry views_;
+  SourceStepper stepper_;
+  RunController run_;
+  ProgramLoader loader_;
 };
-
-// Polls in a row without an answer (about 1.5 s at the least) before the
-// poll says once that the link is gone; it keeps polling, so a cable put
-// back lets the run end normally.
-inline constexpr int kFailedPollsBeforeMessage = 50;
 
 // "MESSAGE" in the IDE's message box.
 void IdeMessage(const std::string& text);

@@ -15,8 +15,8 @@
 #include "ide/image/omf_decoder.h"
 #include "ide/image/sfr_table.h"
 #include "ide/link/break_point.h"
-#include "ide/ui/core/ice_commands.h"
-#include "ide/ui/core/link_opener.h"
+#include "ide/link/ice_commands.h"
+#include "ide/link/link_opener.h"
 
 namespace vx930 {
 
@@ -66,6 +66,10 @@ struct DebuggerState {
   // The emulator link; both null without one. Every command fails then.
   std::unique_ptr<ComPortHandle> ComPort;
   std::unique_ptr<IceCommands> IceCmd;
+
+  // The one test of the run state: the target runs as far as the IDE knows
+  // (from a run command until the poll sees the halt).
+  bool TargetRunning() const { return Stopped == 0; }
 
   // The program counter as the emulator reports it (SFR bytes PCH:PCL).
   uint32_t RawPC() const { return RawPCOf(SFRImage); }

@@ -31,6 +31,9 @@ public:
   virtual void EnableRunCommands() = 0;
 };
 
+// The main window's caption; a loaded program's path follows it.
+inline constexpr const char* kMainCaption = "VX930 IDE";
+
 // The main window itself.
 class FrameWindow {
 public:

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ide/ui/core/debugger.h"
+
 namespace vx930 {
 
 std::string HexByte(uint8_t value) {
@@ -49,5 +51,31 @@ bool SfrCells::Changed(int cell, const DebuggerState& s) const {
   if (IsRegister(cell)) return s.IsSFRChanged(SFRCount + cell - ShownCount());
   return s.IsSFRChanged(SFRTable[Row(cell)].ImageIndex);
 }
+
+std::optional<uint8_t> ParseSfrValue(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  for (const char ch : text) {
+    int digit;
+    if (ch >= '0' && ch <= '9') digit = ch - '0';
+    else if (ch >= 'a' && ch <= 'f') digit = ch - 'a' + 10;
+    else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
+    else return std::nullopt;
+    value = value * 16 + digit;
+    // Leading zeros are fine; anything that reaches 256 is too large for good.
+    if (value > 0xFF) return std::nullopt;
+  }
+  return static_cast<uint8_t>(value);
+}
+
+bool DebuggerSfrHost::TargetRunning() const { return d_.TargetRunning(); }
+
+const DebuggerState& DebuggerSfrHost::State() const { return d_.State(); }
+
+void DebuggerSfrHost::SetSFRValue(uint32_t sfrAddress, uint8_t value) { d_.State().SetSFRValue(sfrAddress, value); }
+
+bool DebuggerSfrHost::SetInRAMByte(int index, uint8_t value) { return d_.SetInRAMByte(index, value); }
+
+void DebuggerSfrHost::RefreshRAMViews(const ChildWindow* sender) { d_.RefreshRAMViews(sender); }
 
 }  // namespace vx930

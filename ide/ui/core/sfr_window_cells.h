@@ -1,16 +1,52 @@
 // The SFR window's cells without widgets: one name button and value box per
 // shown SFRTable row, then one pair per register R0..R7 of the current bank;
 // where each sits for a window width; what each shows and whether it is
-// marked as changed since the last run started.
+// marked as changed since the last run started; and what the window needs
+// of the debugger.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ide/ui/core/debugger_state.h"
 
 namespace vx930 {
+
+class ChildWindow;
+class Debugger;
+
+// The debugger as the SFR window sees it: the host images it shows, and the
+// edits it makes to them.
+class SfrHost {
+public:
+  virtual ~SfrHost() = default;
+  // The target runs: nothing is edited until it halts.
+  virtual bool TargetRunning() const = 0;
+  // The SFR block and internal RAM the cells show.
+  virtual const DebuggerState& State() const = 0;
+  // The SFR's host copy; the block goes to the target before the next run.
+  virtual void SetSFRValue(uint32_t sfrAddress, uint8_t value) = 0;
+  // An internal RAM byte (a register of the current bank), written back
+  // through the internal RAM view before the next run; false when refused.
+  virtual bool SetInRAMByte(int index, uint8_t value) = 0;
+  // The other views that show internal RAM redraw it.
+  virtual void RefreshRAMViews(const ChildWindow* sender) = 0;
+};
+
+class DebuggerSfrHost final : public SfrHost {
+public:
+  explicit DebuggerSfrHost(Debugger& debugger) : d_(debugger) {}
+  bool TargetRunning() const override;
+  const DebuggerState& State() const override;
+  void SetSFRValue(uint32_t sfrAddress, uint8_t value) override;
+  bool SetInRAMByte(int index, uint8_t value) override;
+  void RefreshRAMViews(const ChildWindow* sender) override;
+
+private:
+  Debugger& d_;
+};
 
 struct CellRect {
   int left = 0;
@@ -63,5 +99,11 @@ private:
 
 // Two upper-case hex digits.
 std::string HexByte(uint8_t value);
+
+// The "SFR Setting" dialog's input.
+inline constexpr const char* kSfrInputInvalid = "Input value invalid";
+// The value of text read with "0x" in front: one or more hex digits and
+// nothing else (no sign, prefix or blank), 0..255.
+std::optional<uint8_t> ParseSfrValue(const std::string& text);
 
 }  // namespace vx930

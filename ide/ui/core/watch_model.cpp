@@ -39,10 +39,8 @@ bool IsNumeric(OmfTypeIndex type) {
     case OmfTypeIndex::tiULong:
     case OmfTypeIndex::tiFlatLitEdn:
     case OmfTypeIndex::tiDouble:
-    case OmfTypeIndex::tiFloatBigEdn:
-      return true;
-    default:
-      return false;
+    case OmfTypeIndex::tiFloatBigEdn: return true;
+    default: return false;
   }
 }
 
@@ -50,6 +48,10 @@ bool IsNumeric(OmfTypeIndex type) {
 // one-byte addresses of the list read do.
 uint16_t InternalAddress(uint32_t a) { return static_cast<uint16_t>(a & 0xFF); }
 uint16_t ExternalAddress(uint32_t a) { return static_cast<uint16_t>(a & 0xFFFF); }
+
+// Direct addresses from 0x80 on are the special function registers; the
+// host keeps their copy from the last halt. Indirect RAM there is other memory.
+bool IsSfrAddress(MemorySpace space, uint32_t a) { return space == MemorySpace::DATA && InternalAddress(a) >= 0x80; }
 
 bool NameGreater(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), [](char x, char y) {
@@ -62,16 +64,13 @@ bool NameGreater(const std::string& a, const std::string& b) {
 int WatchValueSize(OmfTypeIndex type) {
   switch (type) {
     case OmfTypeIndex::tiInt:
-    case OmfTypeIndex::tiUInt:
-      return 2;
+    case OmfTypeIndex::tiUInt: return 2;
     case OmfTypeIndex::tiLong:
     case OmfTypeIndex::tiULong:
     case OmfTypeIndex::tiFlatLitEdn:
     case OmfTypeIndex::tiDouble:
-    case OmfTypeIndex::tiFloatBigEdn:
-      return 4;
-    default:
-      return 1;
+    case OmfTypeIndex::tiFloatBigEdn: return 4;
+    default: return 1;
   }
 }
 
@@ -91,12 +90,12 @@ std::string WatchAddressText(MemorySpace space, uint16_t address) {
 std::string FormatWatchNumber(OmfTypeIndex type, const uint8_t* b, bool decimal) {
   auto word16 = [b] { return static_cast<uint32_t>(b[0]) << 8 | b[1]; };
   auto big32 = [b] {
-    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
-           static_cast<uint32_t>(b[2]) << 8 | b[3];
+    return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 | static_cast<uint32_t>(b[2]) << 8 |
+           b[3];
   };
   auto little32 = [b] {
-    return static_cast<uint32_t>(b[3]) << 24 | static_cast<uint32_t>(b[2]) << 16 |
-           static_cast<uint32_t>(b[1]) << 8 | b[0];
+    return static_cast<uint32_t>(b[3]) << 24 | static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[1]) << 8 |
+           b[0];
   };
   switch (type) {
     case OmfTypeIndex::tiChar: {
@@ -109,20 +108,17 @@ std::string FormatWatchNumber(OmfTypeIndex type, const uint8_t* b, bool decimal)
       return decimal ? Format("%u", static_cast<unsigned>(b[0])) : Format("0x%02X", static_cast<unsigned>(b[0]));
     case OmfTypeIndex::tiInt:
       return decimal ? Format("%d", static_cast<int>(static_cast<int16_t>(word16()))) : Format("0x%04X", word16());
-    case OmfTypeIndex::tiUInt:
-      return decimal ? Format("%u", word16()) : Format("0x%04X", word16());
+    case OmfTypeIndex::tiUInt: return decimal ? Format("%u", word16()) : Format("0x%04X", word16());
     case OmfTypeIndex::tiLong:
       return decimal ? Format("%ld", static_cast<long>(static_cast<int32_t>(big32()))) : Format("0x%08X", big32());
     case OmfTypeIndex::tiULong:
       return decimal ? Format("%lu", static_cast<unsigned long>(big32())) : Format("0x%08X", big32());
     case OmfTypeIndex::tiFlatLitEdn:
-    case OmfTypeIndex::tiDouble:
-      return decimal ? FloatText(little32()) : Format("0x%08X", little32());
+    case OmfTypeIndex::tiDouble: return decimal ? FloatText(little32()) : Format("0x%08X", little32());
     case OmfTypeIndex::tiFloatBigEdn:
       // The hex text shows the word as the little-endian floats do.
       return decimal ? FloatText(big32()) : Format("0x%08X", little32());
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -182,13 +178,11 @@ void WatchModel::Collect(const OmfSymbol* list) {
         break;
       case MemorySpace::DATA:
       case MemorySpace::IDATA:
-        for (int k = 0; k < size; ++k) inRAM_[InternalAddress(a + k)] = {};
+        for (int k = 0; k < size; ++k)
+          if (!IsSfrAddress(s->Space, a + k)) inRAM_[InternalAddress(a + k)] = {};
         break;
-      case MemorySpace::BIT:
-        inRAM_[InternalAddress(a >= 0x80 ? (a & 0xF8) : 0x20 + a / 8)] = {};
-        break;
-      default:
-        break;
+      case MemorySpace::BIT: inRAM_[InternalAddress(a >= 0x80 ? (a & 0xF8) : 0x20 + a / 8)] = {}; break;
+      default: break;
     }
   }
 }
@@ -220,6 +214,9 @@ void WatchModel::ReadCache(Cache& cache, ListKind kind) {
 }
 
 WatchModel::ByteState WatchModel::ByteAt(MemorySpace space, uint32_t address, uint8_t& value) const {
+  value = 0;
+  if (IsSfrAddress(space, address))
+    return target_.GetSFRValue(InternalAddress(address), value) ? ByteState::Valid : ByteState::Failed;
   const Cache* cache = &inRAM_;
   const char* missing = "Error Debug!! The InRAM element Not found";
   uint16_t key = InternalAddress(address);

@@ -6,7 +6,9 @@
 // RAM, the 64 KB external RAM; XDATA variables go into both external ones)
 // and is read once per refresh, up to 16 addresses per list read. The
 // settings (1K/64K, hex/decimal) only choose what is shown; they never cause
-// a read.
+// a read. A DATA byte at 0x80 or above is a special function register: it
+// shows the host's SFR copy of the last halt and is not read from indirect
+// RAM, which there holds other bytes.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +24,7 @@ namespace vx930 {
 // The value column of a variable in target memory while the target runs.
 inline constexpr const char* kWatchRunningText = "ICE Running";
 // The value column of a variable whose bytes the emulator failed to send,
-// or of a bit whose SFR the IDE does not keep.
+// or of a bit or DATA byte whose SFR the IDE does not keep.
 inline constexpr const char* kWatchReadErrorText = "Read Error";
 // The value column of a variable whose bytes were not asked for at the last
 // refresh (no link, or external RAM while a MOVX is due): a zero there would
@@ -30,8 +32,8 @@ inline constexpr const char* kWatchReadErrorText = "Read Error";
 inline constexpr const char* kWatchNotReadText = "Not Read";
 
 struct WatchRow {
-  std::string name;     // column 0 "Name"
-  std::string value;    // column 1 "Value"
+  std::string name;  // column 0 "Name"
+  std::string value;  // column 1 "Value"
   std::string address;  // column 2 "Type"
   bool operator==(const WatchRow&) const = default;
 };
@@ -77,7 +79,7 @@ public:
   struct CachedByte {
     uint8_t value = 0;
     bool failed = false;  // its list read failed
-    bool read = false;    // a list read answered for it since the refresh
+    bool read = false;  // a list read answered for it since the refresh
   };
   using Cache = std::map<uint16_t, CachedByte>;
   const Cache& InRAMCache() const { return inRAM_; }

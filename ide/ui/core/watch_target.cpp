@@ -4,7 +4,7 @@
 
 namespace vx930 {
 
-bool DebuggerWatchTarget::TargetRunning() const { return d_.State().Stopped == 0; }
+bool DebuggerWatchTarget::TargetRunning() const { return d_.TargetRunning(); }
 
 IceCommands* DebuggerWatchTarget::Ice() const { return d_.State().IceCmd.get(); }
 
@@ -19,7 +19,7 @@ bool DebuggerWatchTarget::GetSFRValue(uint32_t sfrAddress, uint8_t& value) const
 }
 
 void DebuggerWatchTarget::ShowProcedure(const std::string& name) {
-  if (d_.fmSrcForm) d_.fmSrcForm->ShowProcedure(name);
+  if (d_.fmSrcForm()) d_.fmSrcForm()->ShowProcedure(name);
 }
 
 }  // namespace vx930

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ide/ui/core/ice_commands.h"
+#include "ide/link/ice_commands.h"
 
 namespace vx930 {
 

@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QMdiArea>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -12,12 +11,12 @@
 namespace vx930 {
 
 TfmBreakPoint::TfmBreakPoint(std::unique_ptr<BreakPointHost> host, QWidget* parent)
-    : QMdiSubWindow(parent), host_(std::move(host)), brkCount_(host_->Count()) {
+    : MdiChild(OnClose::Delete, parent), host_(std::move(host)), brkCount_(host_->Count()) {
   setObjectName("fmBreakPoint");
   setWindowTitle("Break Point");
-  setAttribute(Qt::WA_DeleteOnClose);
 
   list_ = new QListWidget(this);
+  SetFocusWidget(list_);
   list_->setObjectName("CheckListBox1");
   QFont font("Courier New");
   font.setStyleHint(QFont::Monospace);
@@ -44,21 +43,6 @@ TfmBreakPoint::TfmBreakPoint(std::unique_ptr<BreakPointHost> host, QWidget* pare
 }
 
 TfmBreakPoint::~TfmBreakPoint() = default;
-
-WindowBounds TfmBreakPoint::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TfmBreakPoint::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TfmBreakPoint::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  list_->setFocus();
-}
 
 void TfmBreakPoint::RefreshList() {
   refreshing_ = true;

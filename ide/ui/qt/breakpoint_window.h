@@ -6,11 +6,11 @@
 // is left alone and the window says so.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <memory>
 
 #include "ide/ui/core/breakpoint_list.h"
 #include "ide/ui/core/views/breakpoint_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QAction;
 class QListWidget;
@@ -18,19 +18,13 @@ class QMenu;
 
 namespace vx930 {
 
-class TfmBreakPoint final : public QMdiSubWindow, public BreakPointView {
+class TfmBreakPoint final : public MdiChild<BreakPointView> {
   Q_OBJECT
 
 public:
   // The program passes a DebuggerBreakPointHost over its debugger.
   explicit TfmBreakPoint(std::unique_ptr<BreakPointHost> host, QWidget* parent = nullptr);
   ~TfmBreakPoint() override;
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // BreakPointView
   void RefreshList() override;

@@ -1,7 +1,6 @@
 #include "ide/ui/qt/command_window.h"
 
 #include <QKeyEvent>
-#include <QMdiArea>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -18,21 +17,22 @@ bool IsEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 }  // namespace
 
-TCmdForm::TCmdForm(Debugger& debugger, OpenFileDialog& openDialog, QWidget* parent)
-    : QMdiSubWindow(parent),
+TCmdForm::TCmdForm(std::unique_ptr<CommandWindowHost> host, QWidget* parent)
+    : MdiChild(OnClose::Delete, parent),
       memo_(nullptr),
       status_(nullptr),
-      host_(debugger, openDialog, *this),
-      interpreter_(host_, [this](const std::string& text) { PrintLine(text); }) {
+      host_(std::move(host)),
+      interpreter_(*host_, [this](const std::string& text) { PrintLine(text); }) {
+  host_->SetWindow(*this);
   setObjectName("CmdForm");
   setWindowTitle("Command");
-  setAttribute(Qt::WA_DeleteOnClose);
 
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   memo_ = new QPlainTextEdit(body);
+  SetFocusWidget(memo_);
   memo_->setObjectName("Memo1");
   QFont font("Courier New");
   font.setStyleHint(QFont::Monospace);
@@ -52,21 +52,6 @@ TCmdForm::TCmdForm(Debugger& debugger, OpenFileDialog& openDialog, QWidget* pare
 }
 
 TCmdForm::~TCmdForm() = default;
-
-WindowBounds TCmdForm::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TCmdForm::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TCmdForm::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  memo_->setFocus();
-}
 
 void TCmdForm::PrintLine(const std::string& text) {
   QTextCursor cursor(memo_->document());

@@ -4,32 +4,26 @@
 // followed by a blank is completed to the keyword. Closing it frees it.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <memory>
 #include <string>
 
 #include "ide/ui/core/command_host.h"
 #include "ide/ui/core/command_interpreter.h"
 #include "ide/ui/core/views/command_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QPlainTextEdit;
 class QStatusBar;
 
 namespace vx930 {
 
-class TCmdForm final : public QMdiSubWindow, public CommandView {
+class TCmdForm final : public MdiChild<CommandView> {
   Q_OBJECT
 
 public:
-  // openDialog is the main window's Open dialog (LOAD presets its name).
-  TCmdForm(Debugger& debugger, OpenFileDialog& openDialog, QWidget* parent = nullptr);
+  // The program passes a DebuggerCommandHost over its debugger.
+  explicit TCmdForm(std::unique_ptr<CommandWindowHost> host, QWidget* parent = nullptr);
   ~TCmdForm() override;
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // Appends a line; past 100 lines the first 20 go.
   void PrintLine(const std::string& text);
@@ -49,7 +43,7 @@ protected:
 private:
   QPlainTextEdit* memo_;
   QStatusBar* status_;
-  DebuggerCommandHost host_;
+  std::unique_ptr<CommandWindowHost> host_;
   CommandInterpreter interpreter_;
 };
 

@@ -17,7 +17,7 @@
 #include "ide/link/load_progress_form.h"
 #include "ide/ui/qt/about_box.h"
 #include "ide/ui/qt/breakpoint_window.h"
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/command_window.h"
 #include "ide/ui/qt/ram_window.h"
 #include "ide/ui/qt/sfr_window.h"
@@ -60,6 +60,8 @@ TForm1::TForm1(const std::string& programDir, std::unique_ptr<LinkOpener> opener
 
   BuildMenus();
   BuildToolBar();
+  // Halted from the start: the port dialog of the first paint shows over them.
+  EnableRunState(false);
 
   DebuggerHost host;
   host.timer = this;
@@ -109,8 +111,7 @@ void TForm1::BuildMenus() {
   AddAction(run, "Step1", "Step &Into", &TForm1::Step1Click);
   AddAction(run, "StepOver1", "Step &Over", &TForm1::StepOver1Click);
   run->addSeparator();
-  // Enabled with the run state; the tool button is the stop command.
-  AddAction(run, "Stop1", "&Stop", nullptr);
+  AddAction(run, "Stop1", "&Stop", &TForm1::StopBtnClick);
   run->addSeparator();
   AddAction(run, "Reset1", "&Reset", &TForm1::Reset1Click);
   run->addSeparator();
@@ -213,9 +214,7 @@ void TForm1::SetStatusText(int panel, const std::string& text) {
   if (panel >= 0 && panel < 2) panels_[panel]->setText(QString::fromStdString(text));
 }
 
-QString TForm1::StatusText(int panel) const {
-  return panel >= 0 && panel < 2 ? panels_[panel]->text() : QString();
-}
+QString TForm1::StatusText(int panel) const { return panel >= 0 && panel < 2 ? panels_[panel]->text() : QString(); }
 
 void TForm1::SetCaption(const std::string& caption) { setWindowTitle(QString::fromStdString(caption)); }
 
@@ -266,20 +265,19 @@ View* TForm1::AddChild(View* view) {
 }
 
 SourceView* TForm1::CreateSourceView() {
-  auto* window = AddChild(new TfmSrcForm());
-  window->SetTakeBreakPoints([this] { debugger_->TakeSourceBreakPoints(); });
-  window->SetTargetRunning([this] { return debugger_->State().Stopped == 0; });
-  return window;
+  return AddChild(new TfmSrcForm(std::make_unique<DebuggerSourceHost>(*debugger_)));
 }
 
-SfrView* TForm1::CreateSfrView() { return AddChild(new TSFR_HForm(*debugger_)); }
+SfrView* TForm1::CreateSfrView() {
+  return AddChild(new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_)));
+}
 
 RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks callbacks) {
   // An edit that needs the view opens it behind the window the user works
   // in; the View menu brings it forward itself.
   QMdiSubWindow* current = mdi_->currentSubWindow();
   // The view reads and edits the target only while it is halted.
-  RamView* view = AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return state_->Stopped != 0; }));
+  RamView* view = AddChild(new TfmRAM(caption, std::move(callbacks), [this] { return !state_->TargetRunning(); }));
   if (current) mdi_->setActiveSubWindow(current);
   return view;
 }
@@ -294,7 +292,7 @@ WatchView* TForm1::CreateWatchView() {
 
 CommandView* TForm1::CreateCommandView() {
   OpenFileDialog& open = *this;
-  return AddChild(new TCmdForm(*debugger_, open));
+  return AddChild(new TCmdForm(std::make_unique<DebuggerCommandHost>(*debugger_, open)));
 }
 
 // ------------------------------------------------------------ arrangement

@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMdiArea>
 #include <QVBoxLayout>
 
 #include "ide/ui/core/debugger.h"
@@ -18,18 +17,18 @@ constexpr const char* kStopFirst = "Please Stop the ICE First !!";
 
 TfmRAM::TfmRAM(const std::string& caption, RamViewCallbacks callbacks, std::function<bool()> targetHalted,
                QWidget* parent)
-    : QMdiSubWindow(parent),
+    : MdiChild(OnClose::Delete, parent),
       callbacks_(std::move(callbacks)),
       targetHalted_(std::move(targetHalted)),
       dump_(callbacks_.read, callbacks_.write) {
   setObjectName("fmRAM");
-  setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QString::fromStdString(caption));
   auto* body = new QWidget(this);
   auto* layout = new QVBoxLayout(body);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   editor_ = new RamDumpEditor(dump_, body);
+  SetFocusWidget(editor_);
   status_ = new QLabel(body);
   status_->setObjectName("StatusLine");
   status_->hide();
@@ -44,21 +43,6 @@ TfmRAM::TfmRAM(const std::string& caption, RamViewCallbacks callbacks, std::func
 
 TfmRAM::~TfmRAM() {
   if (callbacks_.destroyed) callbacks_.destroyed();
-}
-
-WindowBounds TfmRAM::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TfmRAM::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TfmRAM::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  editor_->setFocus();
 }
 
 void TfmRAM::AttachImage(uint8_t* image, int size) {
@@ -123,7 +107,7 @@ void TfmRAM::closeEvent(QCloseEvent* event) {
     showMinimized();
     return;
   }
-  QMdiSubWindow::closeEvent(event);
+  MdiChild<RamView>::closeEvent(event);
 }
 
 }  // namespace vx930

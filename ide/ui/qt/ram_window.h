@@ -14,12 +14,12 @@
 // is deleted, and its destructor calls the destroyed callback.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <functional>
 #include <string>
 
 #include "ide/ui/core/ram_view_dump.h"
 #include "ide/ui/core/views/ram_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QLabel;
 
@@ -30,7 +30,7 @@ class RamDumpEditor;
 inline constexpr const char* kRamReadFailed = "Read Embeded RAM failed, Please Check Link!!";
 inline constexpr const char* kRamNotReadWhileRunning = "ICE is running, RAM not read";
 
-class TfmRAM final : public QMdiSubWindow, public RamView {
+class TfmRAM final : public MdiChild<RamView> {
   Q_OBJECT
 
 public:
@@ -39,12 +39,6 @@ public:
   TfmRAM(const std::string& caption, RamViewCallbacks callbacks, std::function<bool()> targetHalted,
          QWidget* parent = nullptr);
   ~TfmRAM() override;
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // RamView
   void AttachImage(uint8_t* image, int size) override;

@@ -9,17 +9,13 @@
 #include <optional>
 #include <string>
 
+#include "ide/ui/core/sfr_window_cells.h"
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace vx930 {
-
-inline constexpr const char* kSfrInputInvalid = "Input value invalid";
-
-// The value of text read with "0x" in front: one or more hex digits and
-// nothing else (no sign, prefix or blank), 0..255.
-std::optional<uint8_t> ParseSfrValue(const std::string& text);
 
 class TfmSFRSetting final : public QDialog {
   Q_OBJECT

@@ -2,7 +2,6 @@
 
 #include <QLabel>
 #include <QLayout>
-#include <QMdiArea>
 #include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -33,9 +32,9 @@ QRect ToQRect(const CellRect& r) { return QRect(r.left, r.top, r.width, r.height
 
 }  // namespace
 
-TSFR_HForm::TSFR_HForm(Debugger& debugger, QWidget* parent) : QMdiSubWindow(parent), debugger_(debugger) {
+TSFR_HForm::TSFR_HForm(std::unique_ptr<SfrHost> host, QWidget* parent)
+    : MdiChild(OnClose::Delete, parent), host_(std::move(host)) {
   setObjectName("SFR_HForm");
-  setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle("SFR");
   area_ = new SfrCellArea(this, this);
   setWidget(area_);
@@ -45,24 +44,9 @@ TSFR_HForm::TSFR_HForm(Debugger& debugger, QWidget* parent) : QMdiSubWindow(pare
 
 TSFR_HForm::~TSFR_HForm() = default;
 
-WindowBounds TSFR_HForm::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TSFR_HForm::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TSFR_HForm::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  setFocus();
-}
-
 void TSFR_HForm::BuildControls() {
   columns_ = SfrCells::Columns(width());
-  const DebuggerState& s = debugger_.State();
+  const DebuggerState& s = host_->State();
   for (int i = 0; i < cells_.CellCount(); ++i) {
     auto* button = new QPushButton(QString::fromStdString(cells_.Caption(i)), area_);
     button->setObjectName(QString("NameButton%1").arg(i));
@@ -103,7 +87,7 @@ void TSFR_HForm::FormResize(int clientWidth) {
 bool TSFR_HForm::IsMarked(int cell) const { return ValueBox(cell)->autoFillBackground(); }
 
 void TSFR_HForm::ShowValue(int cell) {
-  const DebuggerState& s = debugger_.State();
+  const DebuggerState& s = host_->State();
   QLabel* box = ValueBox(cell);
   const bool marked = cells_.Changed(cell, s);
   if (marked) {
@@ -129,9 +113,9 @@ void TSFR_HForm::RefreshRegisters() {
 
 void TSFR_HForm::CellClick(int tag) {
   if (tag < 0 || tag >= cells_.CellCount()) return;
-  DebuggerState& s = debugger_.State();
+  const DebuggerState& s = host_->State();
   // An edit taken while the target runs would be read over at the halt.
-  if (!s.Stopped) {
+  if (host_->TargetRunning()) {
     IdeMessage("Please Stop the ICE First !!");
     return;
   }
@@ -140,24 +124,24 @@ void TSFR_HForm::CellClick(int tag) {
   dialog_->Prepare(cells_.DialogLabel(tag), HexByte(cells_.Value(tag, s)), writable);
   const QPointer<TSFR_HForm> alive(this);
   if (dialog_->exec() != QDialog::Accepted || !alive || !writable) return;
-  if (!s.Stopped) {
+  if (host_->TargetRunning()) {
     IdeMessage("Please Stop the ICE First !!");
     return;
   }
   const uint8_t value = static_cast<uint8_t>(dialog_->Value());
   ValueBox(tag)->setText(QString::fromStdString("  " + HexByte(value)));
   if (!cells_.IsRegister(tag)) {
-    s.SetSFRValue(SFRTable[cells_.Row(tag)].SfrAddress, value);
+    host_->SetSFRValue(SFRTable[cells_.Row(tag)].SfrAddress, value);
     // A new PSW selects another bank: R0..R7 must show that bank's bytes.
     RefreshRegisters();
     return;
   }
   const int k = tag - cells_.ShownCount();
-  if (!debugger_.SetInRAMByte(SfrCells::RegisterAddress(s, k), value)) {
+  if (!host_->SetInRAMByte(SfrCells::RegisterAddress(s, k), value)) {
     RefreshRegisters();  // refused: the box goes back to what the image holds
     return;
   }
-  debugger_.RefreshRAMViews(this);
+  host_->RefreshRAMViews(this);
 }
 
 }  // namespace vx930

@@ -10,33 +10,28 @@
 // QObject::destroyed.
 #pragma once
 
-#include <QMdiSubWindow>
+#include <memory>
 #include <vector>
 
 #include "ide/ui/core/sfr_window_cells.h"
 #include "ide/ui/core/views/sfr_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QLabel;
 class QPushButton;
 
 namespace vx930 {
 
-class Debugger;
 class SfrCellArea;
 class TfmSFRSetting;
 
-class TSFR_HForm final : public QMdiSubWindow, public SfrView {
+class TSFR_HForm final : public MdiChild<SfrView> {
   Q_OBJECT
 
 public:
-  explicit TSFR_HForm(Debugger& debugger, QWidget* parent = nullptr);
+  // The program passes a DebuggerSfrHost over its debugger.
+  explicit TSFR_HForm(std::unique_ptr<SfrHost> host, QWidget* parent = nullptr);
   ~TSFR_HForm() override;
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // SfrView
   void RefreshValues() override;
@@ -66,7 +61,7 @@ private:
   void FormResize(int clientWidth);
   void ShowValue(int cell);
 
-  Debugger& debugger_;
+  std::unique_ptr<SfrHost> host_;
   SfrCells cells_;
   SfrCellArea* area_;
   std::vector<QPushButton*> buttons_;

@@ -3,10 +3,8 @@
 #include <Qsci/qscilexercpp.h>
 #include <Qsci/qsciscintilla.h>
 
-#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QMdiArea>
 #include <QMenu>
 #include <QPainter>
 #include <QStringDecoder>
@@ -58,12 +56,20 @@ QString DecodeText(const std::string& bytes) {
 
 }  // namespace
 
-TfmSrcForm::TfmSrcForm(QWidget* parent)
-    : QMdiSubWindow(parent), editor_(new QsciScintilla(this)), pmBrkPnt_(new QMenu(this)),
-      pmGoto_(new QMenu(this)), model_(*this) {
+TfmSrcForm::TfmSrcForm(std::unique_ptr<SourceHost> host, QWidget* parent)
+    : MdiChild(OnClose::Minimise, parent),
+      host_(std::move(host)),
+      editor_(new QsciScintilla(this)),
+      pmBrkPnt_(new QMenu(this)),
+      pmGoto_(new QMenu(this)),
+      model_(*this) {
   setObjectName("fmSrcForm");
   setWindowTitle("Source File Window");
-  setAttribute(Qt::WA_DeleteOnClose, false);
+  SetFocusWidget(editor_);
+  if (host_) {
+    model_.SetTakeBreakPoints([this] { host_->TakeSourceBreakPoints(); });
+    model_.SetTargetRunning([this] { return host_->TargetRunning(); });
+  }
 
   editor_->setObjectName("SynEdit1");
   editor_->setUtf8(true);
@@ -116,26 +122,6 @@ TfmSrcForm::TfmSrcForm(QWidget* parent)
 TfmSrcForm::~TfmSrcForm() = default;
 
 // ------------------------------------------------------------ the window
-
-WindowBounds TfmSrcForm::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TfmSrcForm::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TfmSrcForm::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  editor_->setFocus();
-}
-
-void TfmSrcForm::closeEvent(QCloseEvent* event) {
-  event->ignore();
-  showMinimized();
-}
 
 bool TfmSrcForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == editor_->viewport()) {

@@ -6,18 +6,19 @@
 // popup "pmGoto" with "Find Address". Closing it only minimises it.
 #pragma once
 
-#include <QMdiSubWindow>
-#include <functional>
+#include <memory>
 
+#include "ide/ui/core/source_host.h"
 #include "ide/ui/core/source_window_model.h"
 #include "ide/ui/core/views/source_view.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QMenu;
 class QsciScintilla;
 
 namespace vx930 {
 
-class TfmSrcForm final : public QMdiSubWindow, public SourceView, private SourceEditor {
+class TfmSrcForm final : public MdiChild<SourceView>, private SourceEditor {
   Q_OBJECT
 
 public:
@@ -29,18 +30,10 @@ public:
   static constexpr int kGlyphMargin = 0;
   static constexpr int kNumberMargin = 1;
 
-  explicit TfmSrcForm(QWidget* parent = nullptr);
+  // The program passes a DebuggerSourceHost over its debugger; without a
+  // host the target counts as halted and the popup's marks stay marks.
+  explicit TfmSrcForm(std::unique_ptr<SourceHost> host = nullptr, QWidget* parent = nullptr);
   ~TfmSrcForm() override;
-
-  // The debugger's TakeSourceBreakPoints, run after the popup changed a mark.
-  void SetTakeBreakPoints(std::function<void()> take) { model_.SetTakeBreakPoints(std::move(take)); }
-  void SetTargetRunning(std::function<bool()> running) { model_.SetTargetRunning(std::move(running)); }
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // SourceView
   void SetMode(int mode) override;
@@ -79,10 +72,11 @@ public slots:
   void GotoAddress1Click();
 
 protected:
-  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  std::unique_ptr<SourceHost> host_;
+
   // SourceEditor
   void SetText(const std::string& text) override;
   int TopLine() const override;

@@ -1,10 +1,8 @@
 #include "ide/ui/qt/watch_window.h"
 
 #include <QActionGroup>
-#include <QCloseEvent>
 #include <QHeaderView>
 #include <QListWidget>
-#include <QMdiArea>
 #include <QMenu>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -12,11 +10,12 @@
 namespace vx930 {
 
 TfmWatchForm::TfmWatchForm(std::unique_ptr<WatchTarget> target, QWidget* parent)
-    : QMdiSubWindow(parent), target_(std::move(target)), model_(*target_) {
+    : MdiChild(OnClose::Minimise, parent), target_(std::move(target)), model_(*target_) {
   setObjectName("fmWatchForm");
   setWindowTitle("Watch");
 
   pages_ = new QTabWidget(this);
+  SetFocusWidget(pages_);
   pages_->setObjectName("PageControl1");
   pages_->setTabPosition(QTabWidget::South);
 
@@ -70,26 +69,6 @@ QTableWidget* TfmWatchForm::MakeGrid(const char* name, int w0, int w1, int w2) {
   connect(grid, &QWidget::customContextMenuRequested, this,
           [this, grid](const QPoint& at) { popup_->popup(grid->viewport()->mapToGlobal(at)); });
   return grid;
-}
-
-WindowBounds TfmWatchForm::Bounds() const {
-  const QRect g = geometry();
-  return WindowBounds{g.top(), g.left(), g.width(), g.height()};
-}
-
-void TfmWatchForm::SetBounds(const WindowBounds& b) { setGeometry(b.left, b.top, b.width, b.height); }
-
-void TfmWatchForm::BringForward() {
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  if (mdiArea()) mdiArea()->setActiveSubWindow(this);
-  pages_->setFocus();
-}
-
-void TfmWatchForm::closeEvent(QCloseEvent* event) {
-  event->ignore();
-  showMinimized();
 }
 
 void TfmWatchForm::ShowProcedurePage() { pages_->setCurrentIndex(0); }

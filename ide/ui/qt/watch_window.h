@@ -6,12 +6,12 @@
 // Closing it only minimises it. The logic is WatchModel's.
 #pragma once
 
-#include <QMdiSubWindow>
 #include <memory>
 #include <vector>
 
 #include "ide/ui/core/views/watch_view.h"
 #include "ide/ui/core/watch_model.h"
+#include "ide/ui/qt/mdi_child.h"
 
 class QAction;
 class QListWidget;
@@ -21,19 +21,13 @@ class QTableWidget;
 
 namespace vx930 {
 
-class TfmWatchForm final : public QMdiSubWindow, public WatchView {
+class TfmWatchForm final : public MdiChild<WatchView> {
   Q_OBJECT
 
 public:
   // The program passes a DebuggerWatchTarget over its debugger.
   explicit TfmWatchForm(std::unique_ptr<WatchTarget> target, QWidget* parent = nullptr);
   ~TfmWatchForm() override;
-
-  // ChildWindow
-  WindowBounds Bounds() const override;
-  void SetBounds(const WindowBounds& bounds) override;
-  void BringForward() override;
-  void Close() override { close(); }
 
   // WatchView
   void FillProcList(const OmfModule* modules) override;
@@ -54,9 +48,6 @@ public:
   QTableWidget* sgLocalVar() const { return localGrid_; }
   QTableWidget* sgGblVar() const { return globalGrid_; }
   QMenu* PopupMenu1() const { return popup_; }
-
-protected:
-  void closeEvent(QCloseEvent* event) override;
 
 private:
   QTableWidget* MakeGrid(const char* name, int w0, int w1, int w2);

@@ -6,10 +6,22 @@
 
 namespace vx930::testing {
 
+namespace {
+constexpr uint64_t kBaud = 57600;
+}
+
+void BoardLink::Pass(std::size_t n) {
+  const uint64_t before = bits_ * 1000 / kBaud;
+  bits_ += uint64_t{n} * 10;
+  const uint64_t after = bits_ * 1000 / kBaud;
+  if (after > before) platform::CurrentClock().Sleep(static_cast<uint32_t>(after - before));
+}
+
 bool BoardLink::Write(const uint8_t* data, std::size_t n, std::size_t& written) {
   written = 0;
   if (!board_.HostWrite(data, n)) return false;
   written = n;
+  Pass(n);
   return true;
 }
 
@@ -20,6 +32,7 @@ bool BoardLink::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size
   for (;;) {
     const std::size_t got = board_.HostRead(data + received, n - received);
     received += got;
+    Pass(got);
     if (received == n) return true;
     if (board_.HungUp()) return false;
     const uint32_t elapsed = clock.Tick() - start;
@@ -34,7 +47,7 @@ bool BoardLink::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size
 
 void BoardLink::PurgeRx() { board_.HostReadAll(); }
 
-COM_Port::LinkOpener BoardLink::Opener(sim::ice::Board& board) {
+COM_Port::LinkSource BoardLink::Opener(sim::ice::Board& board) {
   return [&board](int) { return std::make_unique<BoardLink>(board); };
 }
 

@@ -1,11 +1,15 @@
 // The command set and the download against the simulated board, in process,
 // on virtual time: what the commands do to the board, and how they live
 // through the board's injected faults.
+#include <QDialog>
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -13,10 +17,13 @@
 
 #include "ide/image/hex_decoder.h"
 #include "ide/link/cmd_set.h"
+#include "ide/link/load_progress_form.h"
 #include "ide/link/tx_rom.h"
 #include "platform/clock.h"
+#include "platform/messages.h"
 #include "sim/ice/board.h"
 #include "tests/ide/link/board_link.h"
+#include "tests/support/test_app.h"
 
 namespace vx930 {
 namespace {
@@ -227,6 +234,166 @@ TEST_F(BoardLinkTest, AHungUpBoardFailsEveryCommandAtOnce) {
   uint8_t status;
   EXPECT_FALSE(cmd.BusyCheck(status));
   EXPECT_LE(clock.Tick() - start, 200u);
+}
+
+// ---- a reply answers its own request ---------------------------------------------
+
+// One board on its own link, for tables of fault cases.
+struct Rig {
+  Rig() { EXPECT_TRUE(port.OpenPort()); }
+  CodeImage Code() {
+    CodeImage code;
+    board.Access([&](sim::ice::Memories& m, sim::ice::Core8051&) { code = m.code; });
+    return code;
+  }
+
+  sim::ice::Board board;
+  COM_Port port{1, testing::BoardLink::Opener(board)};
+  CCmdSet cmd{&port};
+};
+
+// The reply to the n-th frame of a command comes late; one of the frames just
+// after it meets another fault: refused (Code 12), not answered at all, or
+// answered with a spoiled checksum.
+struct LateCase {
+  std::string name;
+  FaultRule late, then;
+};
+
+std::vector<LateCase> LateCases(uint8_t command, uint32_t n, FaultRule refused) {
+  std::vector<LateCase> cases;
+  const struct {
+    const char* name;
+    FaultRule rule;
+  } thens[] = {
+      {"refused", refused},
+      {"dropped", {FaultKind::NoReply, command, 0, 1, {}}},
+      {"bad checksum", {FaultKind::BadChecksum, command, 0, 1, {}}},
+  };
+  for (uint32_t delay : {150u, 300u, 600u})
+    for (const auto& t : thens)
+      for (uint32_t after = 1; after <= 4; ++after) {
+        FaultRule then = t.rule;
+        then.command = command;
+        then.first = n + after;
+        cases.push_back({std::to_string(delay) + " ms late, then frame +" + std::to_string(after) + " " + t.name,
+                         {FaultKind::Late, command, n, 1, delay},
+                         then});
+      }
+  return cases;
+}
+
+template <typename F>
+bool WaitFor(F done) {
+  for (int i = 0; i < 20000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return done();
+}
+
+// Seen on a board: one program block answered 300 ms late and the block after
+// it refused. The late reply and the replies to the block's retries, taken as
+// the answers to the next blocks, let the download report success over a
+// block that was never written.
+TEST_F(BoardLinkTest, ADownloadStoresEveryBlockOrFailsWithItsMessage) {
+  testing::TestApp();
+  auto image = std::make_unique<CodeImage>();
+  image->fill(0xFF);
+  std::mt19937 rng(1102);
+  std::generate_n(image->begin(), 24 * 64, [&] { return static_cast<uint8_t>(rng()); });
+
+  int stored = 0, failed = 0;
+  for (const LateCase& c : LateCases(icTxROM, 6, {FaultKind::FailBlock, icTxROM, 0, 1, stBusy})) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    rig.board.AddFault(c.late);
+    rig.board.AddFault(c.then);
+    platform::RecordingMessages messages;
+    platform::ScopedMessages useMessages(messages);
+    std::optional<int> result;
+    {
+      TLoadProgressForm form(&rig.cmd, *image);
+      QObject::connect(&form, &QDialog::finished, [&](int r) { result = r; });
+      ASSERT_TRUE(form.TxROMThread());
+      ASSERT_TRUE(WaitFor([&] { return form.TxROMThread()->IsFinished(); }));
+      form.Timer1Timer();
+      if (!result) form.Timer1Timer();
+    }
+    ASSERT_TRUE(result);
+    // A reply 150 ms late and one more fault are within the download's own
+    // retries; later ones may cost it its three errors.
+    if (*c.late.arg <= 150) {
+      EXPECT_EQ(*result, QDialog::Accepted);
+    }
+    if (*result == QDialog::Accepted) {
+      ++stored;
+      EXPECT_TRUE(messages.Shown().empty());
+      const CodeImage code = rig.Code();
+      for (uint32_t a = 0; a < 0x10000; a += 64)
+        EXPECT_TRUE(std::equal(image->begin() + a, image->begin() + a + 64, code.begin() + a))
+            << "block " << a << " differs after a download reported complete";
+      // Read back through the command set, on a line that has settled.
+      rig.board.ClearFaults();
+      std::array<uint8_t, 64> block;
+      for (uint32_t a = 0; a < 24 * 64; a += 64) {
+        ASSERT_TRUE(rig.cmd.RxROMBlock(static_cast<uint16_t>(a), block)) << a;
+        EXPECT_TRUE(std::equal(block.begin(), block.end(), image->begin() + a)) << a;
+      }
+    } else {
+      ++failed;
+      ASSERT_EQ(messages.Shown().size(), 1u);
+      EXPECT_EQ(messages.Shown()[0].text, "Download Program Failed !! Please Check Link ");
+    }
+  }
+  EXPECT_GT(stored, 0);
+  EXPECT_GT(failed, 0);
+}
+
+// The same for reads: a read that reports success holds the block asked for,
+// never the one before it. A failed read is tried again, as the IDE does.
+TEST_F(BoardLinkTest, ABlockReadNeverReturnsAnotherBlocksData) {
+  auto image = std::make_unique<CodeImage>();
+  std::mt19937 rng(1103);
+  std::generate(image->begin(), image->end(), [&] { return static_cast<uint8_t>(rng()); });
+  const struct {
+    const char* name;
+    uint8_t command;  // the reply that comes late
+    std::function<bool(CCmdSet&, uint16_t, CCmdSet::Block)> read;
+    uint32_t framesPerRead;
+  } reads[] = {
+      {"code memory", icRxROM, [](CCmdSet& c, uint16_t a, CCmdSet::Block out) { return c.RxROMBlock(a, out); }, 1},
+      {"external RAM", icFetchExRAM, [](CCmdSet& c, uint16_t a, CCmdSet::Block out) { return c.RxExRAM(out, a); }, 1},
+      {"1 KB RAM", icFetch1kRAM,
+       [](CCmdSet& c, uint16_t a, CCmdSet::Block out) { return c.Rx1kRAM(out, static_cast<uint16_t>(a & 0x3FF)); }, 1},
+  };
+  int good = 0, bad = 0;
+  for (const auto& r : reads) {
+    for (int tries : {1, 3}) {
+      for (const LateCase& c : LateCases(r.command, 4, {FaultKind::WrongCode, r.command, 0, 1, stBusy})) {
+        SCOPED_TRACE(std::string(r.name) + ": " + c.name + ", tries " + std::to_string(tries));
+        Rig rig;
+        rig.board.Access([&](sim::ice::Memories& m, sim::ice::Core8051&) {
+          m.code = *image;
+          std::copy(image->begin(), image->end(), m.xram.begin());
+          std::copy_n(image->begin(), m.ram1k.size(), m.ram1k.begin());
+        });
+        rig.board.AddFault(c.late);
+        rig.board.AddFault(c.then);
+        for (uint32_t a = 0; a < 16 * 64; a += 64) {
+          std::array<uint8_t, 64> block;
+          bool ok = false;
+          for (int attempt = 0; attempt < tries && !ok; ++attempt) {
+            block.fill(0xEE);
+            ok = r.read(rig.cmd, static_cast<uint16_t>(a), block);
+          }
+          ++(ok ? good : bad);
+          if (ok) {
+            EXPECT_TRUE(std::equal(block.begin(), block.end(), image->begin() + a))
+                << "the read of " << a << " passed with another block's data";
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(good, 10 * bad);
 }
 
 }  // namespace

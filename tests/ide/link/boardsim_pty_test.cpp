@@ -99,17 +99,58 @@ TEST_F(BoardSimTest, TheDownloadDialogRunsAFullImageToItsEnd) {
   EXPECT_TRUE(CodeMemoryEquals(*image));
 }
 
-// The poll gives up after its time or its count of busy answers, whichever
-// comes first; on a pty, which has no baud rate, that is the count.
+// The poll gives up after its time, whatever the number of busy answers: a
+// pty, which has no baud rate, brings thousands of them in that time.
 TEST_F(BoardSimTest, ABoardStuckAtBusyFailsTheReadWithinItsBound) {
   Start({"--fault", "0C:busy"});
   std::array<uint8_t, 58> sfr{};
   const auto start = Steady::now();
   EXPECT_FALSE(cmd->RxSFR(sfr));
   const long ms = MsSince(start);
+  EXPECT_GE(ms, static_cast<long>(CCmdSet::kBusyPollLimitMs));
   EXPECT_LT(ms, static_cast<long>(CCmdSet::kBusyPollLimitMs) + 1000);
   // Commands without a poll still work.
   EXPECT_TRUE(cmd->ResetICE());
+}
+
+// A board that answers busy a little longer than usual (after a reset, or
+// while it gathers a list) is waited for: its 1500 busy answers come in far
+// less than the poll's time on a fast line. (On a machine so loaded that
+// they do not, the read may give up, but never before the poll's time.)
+TEST_F(BoardSimTest, ABoardBusyForManyFastAnswersIsWaitedFor) {
+  Start({"--fault", "0C:busy:1500"});
+  std::array<uint8_t, 58> sfr{};
+  const auto start = Steady::now();
+  if (cmd->RxSFR(sfr)) {
+    EXPECT_EQ(sfr[kSfrIndexSP], 0x07);
+  } else {
+    EXPECT_GE(MsSince(start), static_cast<long>(CCmdSet::kBusyPollLimitMs));
+  }
+}
+
+// On real time and the real port: one block answered 300 ms late, the
+// replies queued behind it coming one by one, and a block refused after it.
+TEST_F(BoardSimTest, ALateBlockReplyThenARefusedBlockNeverPassesAsComplete) {
+  testing::TestApp();
+  for (const char* refused : {"01@8:failblock:12", "01@9:failblock:12"}) {
+    SCOPED_TRACE(refused);
+    cmd.reset();
+    port.reset();
+    env.reset();
+    Start({"--fault", "01@6:late:300", "--fault", refused});
+    auto image = std::make_unique<CodeImage>();
+    image->fill(0xFF);
+    std::mt19937 rng(300);
+    std::generate_n(image->begin(), 16 * 64, [&] { return static_cast<uint8_t>(rng()); });
+    messages.Clear();
+    TLoadProgressForm form(cmd.get(), *image);
+    if (form.exec() == QDialog::Accepted) {
+      EXPECT_TRUE(messages.Shown().empty());
+      EXPECT_TRUE(CodeMemoryEquals(*image));
+    } else {
+      EXPECT_EQ(messages.LastText(), "Download Program Failed !! Please Check Link ");
+    }
+  }
 }
 
 TEST_F(BoardSimTest, ASilentOrGarblingBoardFailsEachCommandWithinItsTries) {
@@ -129,7 +170,7 @@ TEST_F(BoardSimTest, ASilentOrGarblingBoardFailsEachCommandWithinItsTries) {
     uint8_t status = 0;
     start = Steady::now();
     EXPECT_FALSE(cmd->BusyCheck(status));
-    EXPECT_LT(MsSince(start), 4 * 105 + 20 + 300);
+    EXPECT_LT(MsSince(start), 4 * CCmdSet::kBusyReadMs + 20 + 300);
   }
 }
 

@@ -46,6 +46,9 @@ std::string Framed(const std::string& header, const Bytes& payload, const std::s
 }
 
 const std::string kBusy = "00 00 00 0C F4";
+// A one-byte read: the command set looks whether anything is on the line
+// (before a send, while it waits for quiet, after a reply that must come alone).
+const std::string kLook = "read 1:0";
 
 std::array<uint8_t, 64> Filled(uint8_t v) {
   std::array<uint8_t, 64> a;
@@ -59,6 +62,13 @@ protected:
     port = wire.OpenPort();
     ASSERT_NE(port, nullptr);
     wire.ClearLog();
+  }
+  // The reads that awaited a reply, without the looks at the line.
+  std::vector<std::string> ReplyReads() const {
+    std::vector<std::string> out;
+    for (const auto& e : wire.Events("read"))
+      if (e.rfind("read 1:", 0) != 0) out.push_back(e);
+    return out;
   }
   std::vector<std::string> RequestsHex() const {
     std::vector<std::string> out;
@@ -207,7 +217,8 @@ TEST_F(CmdSetTest, EveryCommandFailsWithinItsBoundOnABrokenBoard) {
        }},
       {"stuck busy",
        [](const Bytes& rq) {
-         if (rq[3] == icBusyCheck) return std::vector<Answer>{{ShortReply(stBusy)}};
+         // 1 ms: a 5-byte answer's time on the line.
+         if (rq[3] == icBusyCheck) return std::vector<Answer>{{ShortReply(stBusy), 1}};
          auto a = GoodBoard(rq);
          if (rq[3] == icTxROM) a = {{ShortReply(0x00)}};  // refuses the block
          return a;
@@ -359,7 +370,7 @@ TEST_F(CmdSetTest, BusyCheckTakesOnlyBusyOrReadyWithAGoodChecksum) {
   uint8_t status = 0;
   ASSERT_TRUE(cmd.BusyCheck(status));
   EXPECT_EQ(status, stBusy);
-  EXPECT_THAT(wire.Events(), ElementsAre("purge rx", "write 00 00 00 0C F4", "read 5:5", "read 5:5"));
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 00 00 00 0C F4", "read 5:5", "read 5:5"));
 
   wire.ClearLog();
   wire.Queue(ShortReply(stReady));
@@ -396,16 +407,17 @@ TEST_F(CmdSetTest, RepeatedExchangeTriesAndPauses) {
   Bind();
   // Run: two tries, no pause.
   EXPECT_FALSE(cmd.RunICE());
-  EXPECT_THAT(wire.Events(), ElementsAre("purge rx", "write 00 00 00 02 FE", "read 5:0",
-                                         "purge rx", "write 00 00 00 02 FE", "read 5:0"));
+  // The silent read already showed the line quiet for a reply time, so the
+  // second try only looks before it sends.
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 00 00 00 02 FE", "read 5:0", kLook, "purge rx",
+                                         "write 00 00 00 02 FE", "read 5:0"));
   EXPECT_EQ(wire.Tick(), 2u * 105u);
 
   // Clear breakpoints: a 10 ms pause after each failed try.
   wire.ClearLog();
   EXPECT_FALSE(cmd.ClearBrkPnt());
-  EXPECT_THAT(wire.Events(), ElementsAre("purge rx", "write 00 00 00 10 F0", "read 5:0",
-                                         "pause 10", "purge rx", "write 00 00 00 10 F0",
-                                         "read 5:0", "pause 10"));
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 00 00 00 10 F0", "read 5:0", "pause 10", kLook,
+                                         "purge rx", "write 00 00 00 10 F0", "read 5:0", "pause 10"));
 
   // Lock bits: three tries; the second succeeds.
   wire.ClearLog();
@@ -419,7 +431,7 @@ TEST_F(CmdSetTest, RepeatedExchangeTriesAndPauses) {
   wire.FailWrites(true);
   EXPECT_FALSE(cmd.ResetICE());
   EXPECT_EQ(wire.Events("write").size(), 3u);
-  EXPECT_TRUE(wire.Events("read").empty());
+  EXPECT_TRUE(ReplyReads().empty());
   wire.FailWrites(false);
 
   // Code memory read: two tries with a pause after each failure.
@@ -427,7 +439,7 @@ TEST_F(CmdSetTest, RepeatedExchangeTriesAndPauses) {
   std::array<uint8_t, 64> out{};
   EXPECT_FALSE(cmd.RxROMBlock(0x0000, out));
   EXPECT_EQ(wire.Events("pause").size(), 2u);
-  EXPECT_EQ(wire.Events("read").front(), "read 69:0");
+  EXPECT_EQ(ReplyReads().front(), "read 69:0");
 }
 
 TEST_F(CmdSetTest, ResetDiscardsInputBeforeEachSendAndAfterABadReply) {
@@ -435,9 +447,11 @@ TEST_F(CmdSetTest, ResetDiscardsInputBeforeEachSendAndAfterABadReply) {
   wire.Queue(BadSum(ShortReply(icReset)));
   wire.Queue(ShortReply(icReset));
   EXPECT_TRUE(cmd.ResetICE());
-  EXPECT_THAT(wire.Events(),
-              ElementsAre("purge rx", "write 00 00 00 05 FB", "read 5:5", "purge rx",
-                          "purge rx", "write 00 00 00 05 FB", "read 5:5"));
+  // After the bad reply: purged, then the line must stay quiet for a reply
+  // time before the second try; the reply to that one must come alone.
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 00 00 00 05 FB", "read 5:5", "purge rx", kLook,
+                                         "purge rx", "write 00 00 00 05 FB", "read 5:5", kLook));
+  EXPECT_EQ(wire.Tick(), 2u * 105u);
 }
 
 TEST_F(CmdSetTest, SingleSendReadsTwiceAndCatchesALateReply) {
@@ -445,19 +459,21 @@ TEST_F(CmdSetTest, SingleSendReadsTwiceAndCatchesALateReply) {
   // The reply comes 150 ms late: after the first read's 105 ms, within the second's.
   wire.Queue(Answer{ShortReply(icStep), 150});
   EXPECT_TRUE(cmd.StepICE());
-  EXPECT_THAT(wire.Events(),
-              ElementsAre("purge rx", "write 00 00 00 13 ED", "read 5:0", "read 5:5"));
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 00 00 00 13 ED", "read 5:0", "read 5:5"));
 
+  // That exchange timed out once: before the next, the line must be quiet
+  // for a reply time (105 ms from the reply).
   wire.ClearLog();
+  const uint32_t start = wire.Tick();
   EXPECT_FALSE(cmd.StepICE());
-  EXPECT_THAT(wire.Events(),
-              ElementsAre("purge rx", "write 00 00 00 13 ED", "read 5:0", "read 5:0"));
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 00 00 00 13 ED", "read 5:0", "read 5:0"));
+  EXPECT_EQ(wire.Tick() - start, 105u + 2 * 105u);
 
   // A failed send reads nothing.
   wire.ClearLog();
   wire.FailWrites(true);
   EXPECT_FALSE(cmd.StepICE());
-  EXPECT_THAT(wire.Events(), ElementsAre("purge rx", "write failed"));
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write failed"));
 }
 
 TEST_F(CmdSetTest, ALateReplyLeftOnTheLineNeverAnswersTheNextRequest) {
@@ -478,28 +494,21 @@ TEST_F(CmdSetTest, BlockSendWritesInThreePartsAndPausesAfterAFailure) {
   Bind();
   const Bytes block = Pattern64();
   EXPECT_FALSE(cmd.TxInRAM(0x0000, CCmdSet::ConstBlock(block.data(), 64)));
-  const auto ev = wire.Events();
-  ASSERT_EQ(ev.size(), 7u);
-  EXPECT_EQ(ev[0], "purge rx");
-  EXPECT_EQ(ev[1], "write 40 00 00 08");
-  EXPECT_EQ(ev[2], "write " + Hex(block));
-  EXPECT_EQ(ev[3], "write D8");
-  EXPECT_EQ(ev[4], "read 5:0");
-  EXPECT_EQ(ev[5], "read 5:0");
-  EXPECT_EQ(ev[6], "pause 10");
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write 40 00 00 08", "write " + Hex(block), "write D8",
+                                         "read 5:0", "read 5:0", "pause 10"));
 
   // The one-byte 1 KB write: 01 01 23 0A 5A 77, then the 5-byte reply.
   wire.ClearLog();
   wire.Queue(ShortReply(icTx1kRAM));
   EXPECT_TRUE(cmd.Tx1kByte(0x0123, 0x5A));
-  EXPECT_THAT(wire.Events(), ElementsAre("purge rx", "write 01 01 23 0A", "write 5A",
-                                         "write 77", "read 5:5"));
+  EXPECT_THAT(wire.Events(),
+              ElementsAre(kLook, "purge rx", "write 01 01 23 0A", "write 5A", "write 77", "read 5:5", kLook));
 
   // A failed header write skips the rest and the reads, then pauses.
   wire.ClearLog();
   wire.FailWrites(true);
   EXPECT_FALSE(cmd.Tx1kByte(0x0123, 0x5A));
-  EXPECT_THAT(wire.Events(), ElementsAre("purge rx", "write failed", "pause 10"));
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write failed", "pause 10"));
 }
 
 TEST_F(CmdSetTest, BreakpointTablePausesAfterSuccessToo) {
@@ -520,14 +529,34 @@ TEST_F(CmdSetTest, BreakpointTablePausesAfterSuccessToo) {
   EXPECT_EQ(Hex(wire.Requests().at(0)), "08 00 00 0B AB CD 01 FF 00 00 00 01 74");
 }
 
-TEST_F(CmdSetTest, BusyCheckMakesTwoPassesOfTwoReads) {
+// The IDE polls the busy check every 30 ms while the target runs: on a dead
+// link each poll may hold the GUI for its own reads only, about 100 ms.
+TEST_F(CmdSetTest, BusyCheckMakesTwoPassesOfTwoShortReads) {
   Bind();
   uint8_t status = 0;
   EXPECT_FALSE(cmd.BusyCheck(status));
-  EXPECT_THAT(wire.Events(),
-              ElementsAre("purge rx", "write " + kBusy, "read 5:0", "read 5:0", "pause 10",
-                          "purge rx", "write " + kBusy, "read 5:0", "read 5:0", "pause 10"));
-  EXPECT_EQ(wire.Tick(), 4u * 105u + 20u);
+  EXPECT_THAT(wire.Events(), ElementsAre(kLook, "purge rx", "write " + kBusy, "read 5:0", "read 5:0", "pause 10", kLook,
+                                         "purge rx", "write " + kBusy, "read 5:0", "read 5:0", "pause 10"));
+  EXPECT_EQ(wire.Tick(), 4 * CCmdSet::kBusyReadMs + 20u);
+  EXPECT_LE(wire.Tick(), 100u);
+  // Poll after poll, the silence already heard is quiet enough to send again.
+  for (int poll = 0; poll < 20; ++poll) {
+    wire.Sleep(30);
+    const uint32_t start = wire.Tick();
+    EXPECT_FALSE(cmd.BusyCheck(status));
+    EXPECT_LE(wire.Tick() - start, 100u);
+  }
+  // A live board's answer fits a short read: 5 bytes take under 1 ms at
+  // 57600 baud; one that needs up to twice the read is still taken.
+  for (uint32_t delay : {1u, CCmdSet::kBusyReadMs, 2 * CCmdSet::kBusyReadMs}) {
+    SCOPED_TRACE(delay);
+    wire.Sleep(200);
+    wire.ClearLog();
+    wire.Queue(Answer{ShortReply(stBusy), delay});
+    ASSERT_TRUE(cmd.BusyCheck(status));
+    EXPECT_EQ(status, stBusy);
+    EXPECT_EQ(wire.Requests().size(), 1u);  // within the first pass
+  }
 }
 
 TEST_F(CmdSetTest, ProgramBlockHandsBackTheCodeAndPurgesAfterAnyFailure) {
@@ -558,7 +587,7 @@ TEST_F(CmdSetTest, ProgramBlockHandsBackTheCodeAndPurgesAfterAnyFailure) {
     EXPECT_EQ(code, c.code);
     const auto ev = wire.Events();
     EXPECT_EQ(ev.back() == "purge rx", c.purged);
-    EXPECT_EQ(wire.Events("read").size(), 1u);  // one read only
+    EXPECT_EQ(ReplyReads().size(), 1u);  // one read only
   }
 }
 
@@ -595,26 +624,42 @@ TEST_F(CmdSetTest, TwoPhaseReadFailsWithoutFetchingWhenTheRequestOrAPollFails) {
   for (const auto& rq : wire.Requests()) EXPECT_NE(rq[3], icFetch1kRAM);
 }
 
-TEST_F(CmdSetTest, ABoardStuckAtBusyFailsTheReadWithinTheBound) {
+// The poll's bound is time: a fast line brings thousands of busy answers
+// before a board that needs a little longer (after a reset, or preparing a
+// list) is ready, and none of them may end the read.
+TEST_F(CmdSetTest, TheBusyPollIsBoundedByTimeNotByItsAnswers) {
   Bind();
-  // Instant busy answers: the count gives up.
-  wire.SetResponder([](const Bytes& rq) {
-    return rq[3] == icBusyCheck ? std::vector<Answer>{{ShortReply(stBusy)}} : GoodBoard(rq);
+  int polls = 0;
+  int busyFor = 1500;
+  // Each answer takes 1 ms on the line.
+  wire.SetResponder([&](const Bytes& rq) {
+    if (rq[3] != icBusyCheck) return GoodBoard(rq);
+    return std::vector<Answer>{{ShortReply(++polls <= busyFor ? stBusy : stReady), 1}};
   });
   std::array<uint8_t, 58> sfr{};
-  EXPECT_FALSE(cmd.RxSFR(sfr));
-  auto requests = wire.Requests();
-  EXPECT_EQ(requests.size(), 1u + CCmdSet::kBusyPollMaxAnswers);
-  EXPECT_NE(requests.back()[3], icFetchSFR);
+  ASSERT_TRUE(cmd.RxSFR(sfr));
+  EXPECT_EQ(polls, busyFor + 1);
+  EXPECT_EQ(wire.Requests().back()[3], icFetchSFR);
 
-  // Slow busy answers: the time gives up.
+  // A board stuck at busy: the read gives up once the limit has passed.
+  wire.ClearLog();
+  polls = 0;
+  busyFor = 1 << 30;
+  uint32_t start = wire.Tick();
+  EXPECT_FALSE(cmd.RxSFR(sfr));
+  uint32_t took = wire.Tick() - start;
+  EXPECT_GE(took, CCmdSet::kBusyPollLimitMs);
+  EXPECT_LT(took, CCmdSet::kBusyPollLimitMs + 100);
+  EXPECT_NE(wire.Requests().back()[3], icFetchSFR);
+
+  // Slow busy answers: the same bound.
   wire.ClearLog();
   wire.SetResponder([](const Bytes& rq) {
-    return rq[3] == icBusyCheck ? std::vector<Answer>{{ShortReply(stBusy), 20}} : GoodBoard(rq);
+    return rq[3] == icBusyCheck ? std::vector<Answer>{{ShortReply(stBusy), 15}} : GoodBoard(rq);
   });
-  const uint32_t start = wire.Tick();
+  start = wire.Tick();
   EXPECT_FALSE(cmd.RxSFR(sfr));
-  const uint32_t took = wire.Tick() - start;
+  took = wire.Tick() - start;
   EXPECT_GE(took, CCmdSet::kBusyPollLimitMs);
   EXPECT_LT(took, CCmdSet::kBusyPollLimitMs + 100);
 }

@@ -68,7 +68,7 @@ void FakeWire::Sleep(uint32_t ms) {
 
 std::unique_ptr<platform::ByteLink> FakeWire::Link() { return std::make_unique<Handle>(*this); }
 
-COM_Port::LinkOpener FakeWire::Opener() {
+COM_Port::LinkSource FakeWire::Opener() {
   return [this](int) {
     std::lock_guard lock(mutex_);
     ++opens_;

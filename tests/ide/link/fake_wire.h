@@ -54,7 +54,7 @@ public:
 
   // A link onto this wire (each call a new handle) and an opener for COM_Port.
   std::unique_ptr<platform::ByteLink> Link();
-  COM_Port::LinkOpener Opener();
+  COM_Port::LinkSource Opener();
   // An open COM_Port onto this wire.
   std::unique_ptr<COM_Port> OpenPort(int portNo = 1);
 

@@ -95,7 +95,7 @@ TEST_F(ConfigTest, TheLayoutRoundTripsAndAClosedWindowKeepsItsLastBounds) {
   EXPECT_TRUE(views.commands.empty());
 
   // The SFR window closed: only its EXIST key changes.
-  next.ViewClosed(next.SFR_HForm);
+  next.ViewClosed(next.SFR_HForm());
   next.SaveWindowLayout();
   EXPECT_FALSE(Ini().ReadBool("WINDOW", "SFR_WIN_EXIST", true));
   EXPECT_EQ(Ini().ReadInteger("WINDOW", "SFR_WIN_TOP", 0), 11);
@@ -118,7 +118,7 @@ TEST_F(ConfigTest, CloseStopsThePollDropsDecoderImageAndLinkThenSavesWithTheWind
   views_.available = true;
   debugger_->SFRH1Click();
   FakeSource* source = static_cast<FakeSource*>(views_.CreateSourceView());
-  debugger_->fmSrcForm = source;
+  debugger_->Views().Register(source);
   state_.HexDecoder = std::make_unique<CDecodeHex>(state_.CodeImage.get());
   source->SetDecoder(state_.HexDecoder.get());
   timer_.enabled = true;

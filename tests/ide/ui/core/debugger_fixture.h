@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ide/link/com_port.h"
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/core/debugger.h"
 #include "platform/clock.h"
 #include "platform/messages.h"

@@ -89,7 +89,7 @@ TEST_F(ControllerStateTest, TakingSourceMarksEnablesOrDisablesWithoutTouchingPas
   EXPECT_EQ(messages_.LastText(), "Please Load File First !!");
   views_.available = true;
   FakeSource* source = static_cast<FakeSource*>(views_.CreateSourceView());
-  debugger_->fmSrcForm = source;
+  debugger_->Views().Register(source);
   debugger_->BreakPoint1Click();
   state_.BreakPointTable[0] = BreakPointRec{0x0100, 0, 4};
   state_.BreakPointTable[1] = BreakPointRec{0x0200, 1, 6};
@@ -107,7 +107,7 @@ TEST_F(ControllerStateTest, TakingSourceMarksEnablesOrDisablesWithoutTouchingPas
 TEST_F(ControllerStateTest, BreakPointChangesMoveTheSourceMarks) {
   views_.available = true;
   FakeSource* source = static_cast<FakeSource*>(views_.CreateSourceView());
-  debugger_->fmSrcForm = source;
+  debugger_->Views().Register(source);
   debugger_->SetBreakPoint(1, 0x1234, 0);
   EXPECT_EQ(source->marks[1], 0x1234);
   debugger_->DisableBreakPoint(1);
@@ -132,7 +132,7 @@ TEST_F(ControllerStateTest, AnInternalRamEditOpensItsViewAndMarksTheBlock) {
   EXPECT_EQ(state_.InRAMImage[0x30], 0x42);
   // Closed without unsent edits, the next edit makes a new one.
   view->callbacks.destroyed();
-  EXPECT_EQ(debugger_->InRAMView, nullptr);
+  EXPECT_EQ(debugger_->InRAMView(), nullptr);
   ASSERT_TRUE(debugger_->SetInRAMByte(0x81, 1));
   EXPECT_EQ(views_.rams.size(), 2u);
 }
@@ -161,9 +161,9 @@ TEST_F(ControllerStateTest, ClosedViewsAreForgotten) {
   views_.available = true;
   debugger_->SFRH1Click();
   debugger_->BreakPoint1Click();
-  debugger_->ViewClosed(debugger_->SFR_HForm);
-  EXPECT_EQ(debugger_->SFR_HForm, nullptr);
-  EXPECT_NE(debugger_->fmBreakPoint, nullptr);
+  debugger_->ViewClosed(debugger_->SFR_HForm());
+  EXPECT_EQ(debugger_->SFR_HForm(), nullptr);
+  EXPECT_NE(debugger_->fmBreakPoint(), nullptr);
   // Everything still works with the views gone.
   debugger_->RefreshRAMViews(nullptr);
   debugger_->Reset1Click();
@@ -215,8 +215,8 @@ TEST_F(ControllerStateTest, OnlyTheInternalRamViewTellsTheSfrWindowOfAnEdit) {
   views_.rams[0]->callbacks.edited();
   EXPECT_EQ(views_.sfrs.at(0)->registerRefreshes, 1);
   views_.rams[1]->callbacks.destroyed();
-  EXPECT_EQ(debugger_->In1kRAMView, nullptr);
-  EXPECT_NE(debugger_->InRAMView, nullptr);
+  EXPECT_EQ(debugger_->In1kRAMView(), nullptr);
+  EXPECT_NE(debugger_->InRAMView(), nullptr);
 }
 
 TEST_F(ControllerStateTest, TheOneByteOneKRamWriteNeedsALink) {

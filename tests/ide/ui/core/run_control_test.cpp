@@ -26,34 +26,63 @@ protected:
   }
 };
 
-struct AtBreakCase {
-  const char* name;
-  BreakPointRec bp0, bp1;
-  const char* expected;
-};
-
-TEST_F(RunControlTest, NormalRunStepsOffAnEnabledBreakPointAtTheRawProgramCounter) {
-  // The raw PC of a target halted at 0x0103 is 0x0104.
-  const AtBreakCase cases[] = {
-      {"enabled at raw PC", {0x0104, 1, 0}, {0x0200, 1, 0}, "icStep"},
-      {"disabled at raw PC", {0x0104, 0, 0}, {0x0200, 1, 0}, "icRun"},
-      {"enabled at GetPC only", {0x0103, 1, 0}, {0x0200, 0, 0}, "icRun"},
-      {"first entry decides", {0x0104, 0, 0}, {0x0104, 1, 0}, "icRun"},
-      {"second entry matches", {0x0200, 1, 0}, {0x0104, 1, 0}, "icStep"},
+// The board reports the program counter plus one. Normal Run tests the
+// breakpoints where the target stands; on an enabled one it steps off it and,
+// unless that step lands on another, runs on with the breakpoints as set.
+TEST_F(RunControlTest, NormalRunTestsTheBreakPointsWhereTheTargetStands) {
+  struct Case {
+    const char* name;
+    uint16_t start;
+    BreakPointRec bp0, bp1;
+    Names sent;
+    uint32_t haltedAt;  // 0: runs until stopped
+  };
+  const Case cases[] = {
+      {"on an enabled breakpoint", 0x0103, {0x0103, 1, 0}, {0x0200, 1, 0}, {"icTxBrkPnt", "icStep", "icRun"}, 0x0200},
+      {"on a disabled one", 0x0103, {0x0103, 0, 0}, {0x0200, 1, 0}, {"icTxBrkPnt", "icRun"}, 0x0200},
+      {"one byte before one", 0x0108, {0x0109, 1, 0}, {0x010F, 1, 0}, {"icTxBrkPnt", "icRun"}, 0x010F},
+      {"the step lands on one", 0x0100, {0x0100, 1, 0}, {0x0103, 1, 0}, {"icTxBrkPnt", "icStep"}, 0x0103},
+      {"first entry decides", 0x0103, {0x0103, 0, 0}, {0x0103, 1, 0}, {"icTxBrkPnt", "icRun"}, 0},
+      {"second entry matches", 0x0103, {0x0200, 1, 0}, {0x0103, 1, 0}, {"icTxBrkPnt", "icStep", "icRun"}, 0x0200},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    HaltAt(0x0103);
+    HaltAt(c.start);
     state_.Stopped = 1;
     state_.BreakPointTable = {c.bp0, c.bp1};
     debugger_->NormalRun1Click();
-    EXPECT_EQ(RunCommands(), (Names{"icTxBrkPnt", c.expected}));
     EXPECT_EQ(state_.Stopped, 0);
     EXPECT_TRUE(timer_.enabled);
     EXPECT_EQ(controls_.state, "running");
-    debugger_->StopBtnClick();
     PollUntilQuiet();
+    EXPECT_EQ(RunCommands(), c.sent);
+    if (c.haltedAt == 0) {
+      EXPECT_TRUE(timer_.enabled);
+      debugger_->StopBtnClick();
+      PollUntilQuiet();
+    } else {
+      EXPECT_EQ(state_.GetPC(), c.haltedAt);
+    }
+    EXPECT_EQ(controls_.state, "stopped");
+    EXPECT_EQ(state_.BreakPointTable[0].address, c.bp0.address) << "the breakpoints stay as set";
+    EXPECT_EQ(state_.BreakPointTable[1].enabled, c.bp1.enabled);
+    EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
   }
+}
+
+// After a halt on a procedure's last byte the watch window shows that
+// procedure's locals, not those of whatever follows it.
+TEST_F(RunControlTest, TheWatchWindowShowsTheLocalsOfTheProcedureTheTargetStandsIn) {
+  views_.available = true;
+  debugger_->ProcedureList1Click();
+  views_.sources.at(0)->lines = 0;
+  FakeWatch* watch = views_.watches.at(0).get();
+  HaltAt(0x0200);  // MOV A,#1, then the RET at FUNC's last byte 0202
+  debugger_->Step1Click();
+  PollUntilQuiet();
+  ASSERT_EQ(state_.GetPC(), 0x0202u);
+  ASSERT_NE(watch->locals, nullptr);
+  EXPECT_EQ(watch->locals->Name, "local");
 }
 
 TEST_F(RunControlTest, NormalRunStopsAtABreakPointAndTheViewsRefresh) {
@@ -217,14 +246,97 @@ TEST_F(RunControlTest, StopWhileHaltedStartsNoPoll) {
   EXPECT_TRUE(messages_.Texts().empty());
 }
 
-TEST_F(RunControlTest, StopThatFailsLeavesThePollOffAndTheTargetRunning) {
-  HaltAt(0x0117);
-  debugger_->FreeRun1Click();
-  board_.AddFault(NoReplyTo(0x04));
-  debugger_->StopBtnClick();
-  EXPECT_EQ(messages_.Texts(), (Names{"Stop ICE failed, Please Check Link!!"}));
-  EXPECT_FALSE(timer_.enabled);
-  EXPECT_EQ(state_.Stopped, 0);
+// A Stop the board refuses, or one it acknowledges while the target goes on
+// answering busy: the user is told and gets the halted controls back, so
+// that Reset and Open can be tried once the link is back.
+TEST_F(RunControlTest, AStopThatDoesNotHaltTheTargetSaysSoAndLeavesTheHaltedControls) {
+  sim::ice::FaultRule busy;
+  busy.kind = sim::ice::FaultKind::Busy;
+  busy.command = 0x0C;
+  const struct {
+    const char* name;
+    sim::ice::FaultRule fault;
+  } cases[] = {{"stop refused", NoReplyTo(0x04)}, {"busy after the stop", busy}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    board_.ClearFaults();
+    messages_.Clear();
+    HaltAt(0x0117);
+    state_.BreakPointTable[0] = BreakPointRec{0x0200, 1, 4};
+    debugger_->FreeRun1Click();
+    board_.AddFault(c.fault);
+    debugger_->StopBtnClick();
+    const uint32_t start = clock_.Tick();
+    for (int tick = 0; tick < 500 && timer_.enabled; ++tick) {
+      clock_.Advance(30);
+      debugger_->Timer1Timer();
+    }
+    EXPECT_LE(clock_.Tick() - start, 2500u);
+    EXPECT_EQ(messages_.Texts(), (Names{"Stop ICE failed, Please Check Link!!"}));
+    EXPECT_FALSE(timer_.enabled);
+    EXPECT_EQ(state_.Stopped, 1);
+    EXPECT_EQ(controls_.state, "stopped");
+    EXPECT_EQ(frame_.LastStatus(), "");
+    EXPECT_EQ(state_.BrkParked, 0);
+    EXPECT_EQ(state_.BreakPointTable[0].enabled, 1);
+    EXPECT_EQ(state_.BreakPointTable[0].passCount, 4);
+
+    // Once the link is back, Reset works and halts the target.
+    board_.ClearFaults();
+    messages_.Clear();
+    Sent();
+    debugger_->Reset1Click();
+    EXPECT_EQ(RunCommands(), Names{"icReset"});
+    EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
+    EXPECT_FALSE(board_.Running());
+  }
+}
+
+// The board carries out a run whose reply is spoiled on the way back. The
+// busy check, and the program counter of a target already halted, tell
+// whether it was taken; only a run that was not is sent again.
+TEST_F(RunControlTest, ARunWhoseReplyIsSpoiledIsNotSentAgain) {
+  struct Case {
+    const char* name;
+    sim::ice::FaultKind kind;
+    uint16_t start;
+    Names sent;
+    uint32_t haltedAt;  // 0: runs until stopped
+  };
+  const Case cases[] = {
+      {"bad checksum, still running", sim::ice::FaultKind::BadChecksum, 0x0117, {"icTxBrkPnt", "icRun", "icRun"}, 0},
+      {"wrong code, still running", sim::ice::FaultKind::WrongCode, 0x0117, {"icTxBrkPnt", "icRun", "icRun"}, 0},
+      {"bad checksum, halted at the breakpoint already",
+       sim::ice::FaultKind::BadChecksum,
+       0x0100,
+       {"icTxBrkPnt", "icRun", "icRun"},
+       0x0108},
+      {"never carried out", sim::ice::FaultKind::NoReply, 0x0117, {"icTxBrkPnt", "icRun", "icRun", "icRun"}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    board_.ClearFaults();
+    messages_.Clear();
+    HaltAt(c.start);
+    state_.BreakPointTable[0] = BreakPointRec{0x0108, 1, 0};
+    // Both of the link's tries of the first run are spoiled.
+    sim::ice::FaultRule rule = NoReplyTo(0x02, 1, 2);
+    rule.kind = c.kind;
+    board_.AddFault(rule);
+    debugger_->NormalRun1Click();
+    EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
+    EXPECT_EQ(controls_.state, "running");
+    PollUntilQuiet();
+    EXPECT_EQ(RunCommands(), c.sent);
+    if (c.haltedAt == 0) {
+      EXPECT_TRUE(timer_.enabled);
+      debugger_->StopBtnClick();
+      PollUntilQuiet();
+    } else {
+      EXPECT_EQ(state_.GetPC(), c.haltedAt);
+    }
+    EXPECT_EQ(state_.Stopped, 1);
+  }
 }
 
 TEST_F(RunControlTest, ThePollKeepsPollingWhileBusyOrWhenThePollFails) {
@@ -243,15 +355,29 @@ TEST_F(RunControlTest, ThePollKeepsPollingWhileBusyOrWhenThePollFails) {
 }
 
 // A pulled cable during a run: the poll goes on (the run can still end once
-// the link is back) but says once, within a couple of seconds, that it hears
-// nothing; each new outage is reported again.
+// the link is back) but says once, about two seconds after the link went
+// quiet, that it hears nothing; each new outage is reported again.
 TEST_F(RunControlTest, APollThatHearsNothingForLongSaysSoOnceAndKeepsPolling) {
   HaltAt(0x0117);
   debugger_->FreeRun1Click();
+  // Ticks of the 30 ms timer until the message shows; the time it took.
+  auto deadFor = [&] {
+    const uint32_t start = clock_.Tick();
+    const std::size_t before = messages_.Texts().size();
+    while (messages_.Texts().size() == before && clock_.Tick() - start < 30000) {
+      clock_.Advance(30);
+      debugger_->Timer1Timer();
+    }
+    return clock_.Tick() - start;
+  };
   board_.AddFault(NoReplyTo(0x0C));
-  for (int tick = 1; tick < kFailedPollsBeforeMessage; ++tick) debugger_->Timer1Timer();
-  EXPECT_TRUE(messages_.Texts().empty());
-  for (int tick = 0; tick < 2 * kFailedPollsBeforeMessage; ++tick) debugger_->Timer1Timer();
+  const uint32_t said = deadFor();
+  EXPECT_GE(said, kDeadLinkMessageMs);
+  EXPECT_LE(said, kDeadLinkMessageMs + 600) << "one poll's time at the most after the bound";
+  for (int tick = 0; tick < 100; ++tick) {
+    clock_.Advance(30);
+    debugger_->Timer1Timer();
+  }
   EXPECT_EQ(messages_.Texts(), (Names{"Communication Error, Please Check Link and Try Again !!"}));
   EXPECT_TRUE(timer_.enabled);
   EXPECT_EQ(state_.Stopped, 0);
@@ -259,7 +385,7 @@ TEST_F(RunControlTest, APollThatHearsNothingForLongSaysSoOnceAndKeepsPolling) {
   board_.ClearFaults();
   debugger_->Timer1Timer();  // answered: busy
   board_.AddFault(NoReplyTo(0x0C));
-  for (int tick = 0; tick < kFailedPollsBeforeMessage; ++tick) debugger_->Timer1Timer();
+  EXPECT_LE(deadFor(), kDeadLinkMessageMs + 600);
   EXPECT_EQ(messages_.Texts().size(), 2u);
   board_.ClearFaults();
   debugger_->StopBtnClick();
@@ -311,8 +437,8 @@ TEST_F(RunControlTest, RunWithoutALinkFailsWithItsMessage) {
   state_.IceCmd.reset();
   debugger_->Step1Click();
   debugger_->Reset1Click();
-  EXPECT_EQ(messages_.Texts(), (Names{"Communication Error, Please Check Link and Try Again !!",
-                                      "Please Set Com Port First!!"}));
+  EXPECT_EQ(messages_.Texts(),
+            (Names{"Communication Error, Please Check Link and Try Again !!", "Please Set Com Port First!!"}));
   EXPECT_FALSE(timer_.enabled);
 }
 

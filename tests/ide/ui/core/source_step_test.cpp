@@ -17,17 +17,21 @@ class SourceStepTest : public DebuggerFixture {
 protected:
   void SetUp() override {
     Connect();
+    LoadProgram(kStepMain);
+    // A user breakpoint that no step here reaches: it must come back unchanged.
+    state_.BreakPointTable[0] = BreakPointRec{0x0400, 1, 3};
+    state_.BreakPointTable[1] = BreakPointRec{0x0401, 0, 0};
+    userBreakPoints_ = state_.BreakPointTable;
+  }
+
+  void LoadProgram(const std::vector<uint8_t>& main) {
     const std::string path = (dir_ / "steps").string();
-    const auto bytes = StepProgramOmf();
+    const auto bytes = StepProgramOmf(main);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     ASSERT_TRUE(debugger_->OpenOmfFile(path));
     source_ = views_.sources.at(0).get();
     ASSERT_EQ(source_->LinesShown(), 1);
     board_.LoadCode(0, std::vector<uint8_t>(state_.CodeImage->begin(), state_.CodeImage->end()));
-    // A user breakpoint that no step here reaches: it must come back unchanged.
-    state_.BreakPointTable[0] = BreakPointRec{0x0400, 1, 3};
-    state_.BreakPointTable[1] = BreakPointRec{0x0401, 0, 0};
-    userBreakPoints_ = state_.BreakPointTable;
   }
 
   void ExpectHaltedAt(uint32_t pc, bool refreshed = true) {
@@ -111,8 +115,7 @@ TEST_F(SourceStepTest, CallWithoutSourceBeforeABranchIsOneRangeRunToTheLineEnd) 
     EXPECT_TRUE(timer_.enabled);
     std::vector<uint8_t> range;
     for (const auto& e : board_.Log().Entries())
-      if (e.direction == sim::ice::Direction::HostToBoard && e.bytes.size() >= 6 && e.bytes[3] == 0x14)
-        range = e.bytes;
+      if (e.direction == sim::ice::Direction::HostToBoard && e.bytes.size() >= 6 && e.bytes[3] == 0x14) range = e.bytes;
     // 02 aH aL 14 bH bL Chk: the line end and the procedure's last address.
     ASSERT_EQ(range.size(), 7u);
     EXPECT_EQ(range[1] * 256 + range[2], 0x010F);
@@ -135,7 +138,9 @@ TEST_F(SourceStepTest, LoopBackToTheLineStartEndsTheStepAfterOnePass) {
   EXPECT_EQ(counter, 2) << "one pass of the loop";
 }
 
-TEST_F(SourceStepTest, StopInsideALineRunsOnToTheNextLineStartWithoutReparking) {
+// Stop ends whatever runs: the views show where the target stopped, even
+// inside a line, and the user's breakpoints, parked by the free run, come back.
+TEST_F(SourceStepTest, StopInsideALineHaltsThereWithoutRunningOnToTheNextLineStart) {
   HaltAt(0x0117);
   debugger_->FreeRun1Click();
   EXPECT_EQ(state_.BrkParked, 1);
@@ -146,11 +151,89 @@ TEST_F(SourceStepTest, StopInsideALineRunsOnToTheNextLineStartWithoutReparking) 
   board_.SetPc(0x0119);
   Sent();
   PollUntilQuiet();
-  // The halt was carried on to line 17 with temporary stops, and the user's
-  // breakpoints, parked by the free run, were not overwritten by them.
-  EXPECT_EQ(RunCommands(), (Names{"icTxBrkPnt", "icRun"}));
+  EXPECT_EQ(RunCommands(), Names{});
+  ExpectHaltedAt(0x0119);
+  ExpectUserBreakPointsBack();
+}
+
+// A line that loops on itself for ever (0114 JNB 00h,$): a run to the next
+// line start would never end, so Stop must halt it where it is.
+TEST_F(SourceStepTest, StopHaltsALoopInsideOneLine) {
+  LoadProgram(StepMainWaitingOnABit());
+  HaltAt(0x0112);
+  debugger_->FreeRun1Click();
+  debugger_->Timer1Timer();
+  ASSERT_TRUE(timer_.enabled);
+  debugger_->StopBtnClick();
+  Sent();
+  PollUntilQuiet();
+  EXPECT_EQ(RunCommands(), Names{});
+  ExpectHaltedAt(0x0114);
+  ExpectUserBreakPointsBack();
+}
+
+// Stop during a source step ends the step: no later stage starts.
+TEST_F(SourceStepTest, StopEndsASourceStep) {
+  for (bool over : {false, true}) {
+    SCOPED_TRACE(over ? "step over" : "step into");
+    HaltAt(0x0103);
+    over ? debugger_->StepOver1Click() : debugger_->Step1Click();
+    ASSERT_EQ(state_.BrkParked, 1);
+    debugger_->StopBtnClick();
+    // The stop landed on the call, where the next stage would go on.
+    board_.SetPc(0x0105);
+    Sent();
+    PollUntilQuiet();
+    EXPECT_EQ(RunCommands(), Names{});
+    ExpectHaltedAt(0x0105);
+    ExpectUserBreakPointsBack();
+  }
+}
+
+// A halt inside a line that Stop did not cause (a user breakpoint) is still
+// carried on to the next line start.
+TEST_F(SourceStepTest, HaltAtABreakPointInsideALineRunsOnToTheNextLineStart) {
+  state_.BreakPointTable[1] = BreakPointRec{0x0119, 1, 0};
+  userBreakPoints_ = state_.BreakPointTable;
+  HaltAt(0x0117);
+  debugger_->NormalRun1Click();
+  PollUntilQuiet();
+  EXPECT_EQ(RunCommands(), (Names{"icTxBrkPnt", "icRun", "icTxBrkPnt", "icRun"}));
   ExpectHaltedAt(0x011B);
   ExpectUserBreakPointsBack();
+}
+
+// A stage whose halt finds the target where that stage began has made no
+// progress: the step ends there instead of repeating it on every poll.
+TEST_F(SourceStepTest, AStageThatMakesNoProgressEndsTheStep) {
+  struct Case {
+    const char* name;
+    bool waitsOnABit;
+    uint16_t start;
+    bool stepRepliesLost;
+    uint32_t endsAt;
+    Names messages;
+  };
+  const Case cases[] = {
+      {"every step lost", false, 0x0103, true, 0x0105, {"Communication Error, Please Check Link and Try Again !!"}},
+      {"an instruction that waits on a bit", true, 0x0112, false, 0x0114, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.waitsOnABit) LoadProgram(StepMainWaitingOnABit());
+    board_.ClearFaults();
+    messages_.Clear();
+    HaltAt(c.start);
+    if (c.stepRepliesLost) board_.AddFault(NoReplyTo(0x13));
+    debugger_->Step1Click();
+    PollUntilQuiet();
+    int steps = 0;
+    for (const auto& n : RunCommands()) steps += n == "icStep";
+    EXPECT_EQ(steps, 1);
+    EXPECT_EQ(messages_.Texts(), c.messages);
+    ExpectHaltedAt(c.endsAt);
+    ExpectUserBreakPointsBack();
+  }
 }
 
 TEST_F(SourceStepTest, HaltOnALineBoundaryRefreshesAtOnce) {

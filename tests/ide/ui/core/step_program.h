@@ -22,12 +22,21 @@
 
 namespace vx930::testing {
 
-inline const std::vector<uint8_t> kStepMain = {
-    0x75, 0x30, 0x00, 0x78, 0x05, 0x12, 0x02, 0x00, 0x05, 0x30, 0x12, 0x03, 0x00, 0x80, 0x00,
-    0x75, 0x32, 0x03, 0x05, 0x31, 0xD5, 0x32, 0xFB, 0x05, 0x33, 0x05, 0x34, 0x80, 0xFA};
+inline const std::vector<uint8_t> kStepMain = {0x75, 0x30, 0x00, 0x78, 0x05, 0x12, 0x02, 0x00, 0x05, 0x30,
+                                               0x12, 0x03, 0x00, 0x80, 0x00, 0x75, 0x32, 0x03, 0x05, 0x31,
+                                               0xD5, 0x32, 0xFB, 0x05, 0x33, 0x05, 0x34, 0x80, 0xFA};
 inline const std::vector<uint8_t> kStepFunc = {0x74, 0x01, 0x22};
 
-inline std::vector<uint8_t> StepProgramOmf() {
+// The same MAIN with line 15 waiting on a bit: 0112 INC 31h, 0114 JNB 00h,$.
+inline std::vector<uint8_t> StepMainWaitingOnABit() {
+  std::vector<uint8_t> main = kStepMain;
+  main[0x14] = 0x30;
+  main[0x15] = 0x00;
+  main[0x16] = 0xFD;
+  return main;
+}
+
+inline std::vector<uint8_t> StepProgramOmf(const std::vector<uint8_t>& main = kStepMain) {
   using S = OmfWriter::Symbol;
   OmfWriter w;
   w.Header()
@@ -36,9 +45,15 @@ inline std::vector<uint8_t> StepProgramOmf() {
       .Content(0x0300, {0x22})
       .PublicSymbols({S{MemorySpace::DATA, 0x30, OmfTypeIndex::tiUChar, "counter"}})
       .ProcedureBegin("MAIN")
-      .Content(0x0100, kStepMain)
-      .LineNumbers({{0x0100, 10}, {0x0103, 11}, {0x0108, 12}, {0x010A, 13}, {0x010F, 14},
-                    {0x0112, 15}, {0x0117, 16}, {0x011B, 17}})
+      .Content(0x0100, main)
+      .LineNumbers({{0x0100, 10},
+                    {0x0103, 11},
+                    {0x0108, 12},
+                    {0x010A, 13},
+                    {0x010F, 14},
+                    {0x0112, 15},
+                    {0x0117, 16},
+                    {0x011B, 17}})
       .ProcedureEnd()
       .ProcedureBegin("FUNC")
       .Content(0x0200, kStepFunc)

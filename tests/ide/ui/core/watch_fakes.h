@@ -10,7 +10,7 @@
 
 #include "ide/image/code_image.h"
 #include "ide/image/omf_model.h"
-#include "ide/ui/core/ice_commands.h"
+#include "ide/link/ice_commands.h"
 #include "ide/ui/core/watch_target.h"
 
 namespace vx930::testing {

@@ -104,7 +104,8 @@ protected:
 TEST_F(WatchModelTest, EachByteIsReadOnceInAscendingListsOfSixteen) {
   SymbolList globals;
   // 17 distinct internal bytes: 0x30..0x3F and 0x40, with overlaps.
-  for (int a = 0x30; a < 0x40; a += 2) globals.Add(M::DATA, static_cast<uint16_t>(a), T::tiInt, "i" + std::to_string(a));
+  for (int a = 0x30; a < 0x40; a += 2)
+    globals.Add(M::DATA, static_cast<uint16_t>(a), T::tiInt, "i" + std::to_string(a));
   globals.Add(M::IDATA, 0x31, T::tiUChar, "shared").Add(M::DATA, 0x40, T::tiUChar, "last");
   SymbolList locals;
   locals.Add(M::DATA, 0x3F, T::tiUChar, "again");
@@ -200,6 +201,28 @@ TEST_F(WatchModelTest, BitsComeFromTheBitAreaOrTheSfrImage) {
   EXPECT_EQ(Value(rows, "rs0"), "1");
   EXPECT_EQ(Value(rows, "unknownsfr"), kWatchReadErrorText);
   EXPECT_EQ(Value(rows, "notabit"), "");
+}
+
+// Direct addresses from 0x80 on are SFRs (an __sfr declaration lands there):
+// their value is the SFR block's, never the indirect RAM at that address.
+TEST_F(WatchModelTest, DataFromEightyHexOnIsReadFromTheSfrBlock) {
+  ice_.iram[0xD0] = 0x55;
+  ice_.iram[0x7F] = 0x12;
+  target_.psw = 0x18;
+  SymbolList globals;
+  globals.Add(M::DATA, 0xD0, T::tiUChar, "pswAlias")
+      .Add(M::DATA, 0x9B, T::tiUChar, "noSfr")
+      .Add(M::IDATA, 0xD0, T::tiUChar, "indirect")
+      .Add(M::DATA, 0x7F, T::tiUChar, "below");
+  model_.Refresh(globals.Head(), nullptr);
+  ASSERT_EQ(ice_.reads.size(), 1u);
+  EXPECT_EQ(ice_.reads[0].addresses, (std::vector<uint16_t>{0x7F, 0xD0})) << "0xD0 for the IDATA one only";
+  const auto rows = model_.GlobalRows();
+  EXPECT_EQ(Value(rows, "pswAlias"), "0x18");
+  EXPECT_EQ(Value(rows, "noSfr"), kWatchReadErrorText);
+  EXPECT_EQ(Value(rows, "indirect"), "0x55");
+  EXPECT_EQ(Value(rows, "below"), "0x12");
+  EXPECT_TRUE(messages_.Texts().empty());
 }
 
 TEST_F(WatchModelTest, TypesWithoutAValueShowTheirNameOrTheAddress) {

@@ -1,10 +1,12 @@
 // The about box offscreen: its texts, the logo in the picture, and OK.
 #include "ide/ui/qt/about_box.h"
+#include "ide/ui/core/jpeg_decoder.h"
 #include "tests/support/test_app.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -48,6 +50,20 @@ TEST(AboutBox, IsModalAndClosesWithOkOrEnter) {
     QTimer::singleShot(5000, &box, [&box] { box.reject(); });
     EXPECT_EQ(box.exec(), QDialog::Accepted) << enter;
   }
+}
+
+TEST(JpegDecoder, TheBuiltInLogoDecodesToThePictureSize) {
+  const QImage logo = LoadAboutLogo();
+  ASSERT_FALSE(logo.isNull());
+  EXPECT_EQ(logo.width(), 137);
+  EXPECT_EQ(logo.height(), 49);
+  QFile file(":/ide/logo.jpg");
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  const std::vector<uint8_t> data(bytes.begin(), bytes.end());
+  ASSERT_TRUE(DecodeJpeg(data).ok);
+  const std::vector<uint8_t> cut(data.begin(), data.begin() + static_cast<long>(data.size() * 2 / 3));
+  EXPECT_FALSE(DecodeJpeg(cut).ok);
 }
 
 }  // namespace

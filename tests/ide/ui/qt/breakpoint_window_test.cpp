@@ -41,10 +41,10 @@ class BreakPointWindowTest : public DebuggerFixture {
 protected:
   BreakPointWindowTest() {
     TestApp();
-    debugger_->fmSrcForm = views_.CreateSourceView();
+    debugger_->Views().Register(views_.CreateSourceView());
     source_ = views_.sources.back().get();
     window_ = std::make_unique<TfmBreakPoint>(std::make_unique<DebuggerBreakPointHost>(*debugger_));
-    debugger_->fmBreakPoint = window_.get();
+    debugger_->Views().Register(window_.get());
     window_->show();
   }
 
@@ -180,13 +180,13 @@ TEST_F(BreakPointWindowTest, ClosingFreesTheWindowAndTheDebuggerForgetsIt) {
   auto* window = new TfmBreakPoint(std::make_unique<DebuggerBreakPointHost>(*debugger_));
   const ChildWindow* id = window;
   QObject::connect(window, &QObject::destroyed, [this, id] { debugger_->ViewClosed(id); });
-  debugger_->fmBreakPoint = window;
+  debugger_->Views().Register(window);
   QPointer<TfmBreakPoint> alive(window);
   window->show();
   window->Close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(alive.isNull());
-  EXPECT_EQ(debugger_->fmBreakPoint, nullptr);
+  EXPECT_EQ(debugger_->fmBreakPoint(), nullptr);
 }
 
 }  // namespace

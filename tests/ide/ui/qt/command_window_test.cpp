@@ -33,11 +33,11 @@ class CommandWindowTest : public DebuggerFixture {
 protected:
   CommandWindowTest() {
     TestApp();
-    window_ = new TCmdForm(*debugger_, preset_);
+    window_ = new TCmdForm(std::make_unique<DebuggerCommandHost>(*debugger_, preset_));
     alive_ = window_;
     const ChildWindow* id = window_;
     QObject::connect(window_, &QObject::destroyed, [this, id] { debugger_->ViewClosed(id); });
-    debugger_->CmdForm = window_;
+    debugger_->Views().Register(window_);
     window_->show();
   }
   ~CommandWindowTest() override { delete alive_.data(); }
@@ -98,7 +98,7 @@ TEST_F(CommandWindowTest, LoadPresetsTheNameAsTypedAndOpens) {
 
 TEST_F(CommandWindowTest, WindowCommandsOpenAndCloseTheDebuggersWindows) {
   Type("WINOPEN BP");
-  ASSERT_NE(debugger_->fmBreakPoint, nullptr);
+  ASSERT_NE(debugger_->fmBreakPoint(), nullptr);
   Type("VBP");
   EXPECT_EQ(views_.breakpoints.size(), 1u);
   EXPECT_EQ(views_.breakpoints[0]->forwards, 2);
@@ -113,13 +113,13 @@ TEST_F(CommandWindowTest, WindowCommandsOpenAndCloseTheDebuggersWindows) {
   Type("WINCLOSE COMMAND");
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(alive_.isNull());
-  EXPECT_EQ(debugger_->CmdForm, nullptr);
+  EXPECT_EQ(debugger_->CmdForm(), nullptr);
 }
 
 TEST_F(CommandWindowTest, InternalRamEditsShowInTheOtherViews) {
   Type("MWRITE D:20H 1FFH");
   EXPECT_EQ(state_.InRAMImage[0x20], 0xFF);
-  ASSERT_NE(debugger_->InRAMView, nullptr) << "the view that writes it back was opened";
+  ASSERT_NE(debugger_->InRAMView(), nullptr) << "the view that writes it back was opened";
   ASSERT_EQ(views_.rams.size(), 1u);
   EXPECT_EQ(views_.rams[0]->dirtyMask, 1u);
   EXPECT_EQ(MemoLines(), (Lines{"MWRITE D:20H 1FFH", ""}));
@@ -171,7 +171,7 @@ TEST_F(CommandEndToEndTest, MemoryCommandsReachTheBoardsRam) {
   for (int a = 0x10; a <= 0x12; ++a) EXPECT_EQ(Board1k(a), 0x3C);
 
   Type("MDUMP X:3FFH");
-  ASSERT_NE(debugger_->In1kRAMView, nullptr);
+  ASSERT_NE(debugger_->In1kRAMView(), nullptr);
   std::array<uint8_t, kRamBlockSize> block{};
   ASSERT_TRUE(views_.rams.back()->callbacks.read(block.data(), 0x3C0));
   EXPECT_EQ(block[0x3F], 0xA5) << "the view reads back what MWRITE wrote";

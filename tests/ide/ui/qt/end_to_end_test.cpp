@@ -16,7 +16,7 @@ class EndToEndTest : public PtyIdeTest {};
 
 TEST_F(EndToEndTest, HexProgramRunsToBreakPointsStepsAndStops) {
   Open("BLINK.HEX");
-  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm);
+  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm());
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(source->LinesShown(), 0);
 
@@ -61,12 +61,12 @@ TEST_F(EndToEndTest, HexProgramRunsToBreakPointsStepsAndStops) {
 
 TEST_F(EndToEndTest, OmfProgramStepsBySourceLine) {
   Open("BLINK");
-  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm);
+  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm());
   ASSERT_NE(source, nullptr);
   ASSERT_EQ(source->LinesShown(), 1);
   EXPECT_NE(source->Editor()->text().indexOf("void main(void)"), -1);
 
-  const int32_t mainAt = D().fmSrcForm->GetFunctionAddress("MAIN");
+  const int32_t mainAt = D().fmSrcForm()->GetFunctionAddress("MAIN");
   ASSERT_EQ(mainAt, 0x00A3);
   D().Step1Click();  // at reset: runs to MAIN
   ASSERT_TRUE(Halted());

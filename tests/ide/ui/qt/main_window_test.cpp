@@ -16,13 +16,14 @@
 #include <fstream>
 #include <functional>
 
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/source_window.h"
 #include "platform/messages.h"
-#include "tests/support/test_app.h"
+#include "sim/ice/engine_protocol.h"
 #include "tests/ide/ui/core/board_link.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -94,9 +95,7 @@ private:
 
 class MainWindowTest : public ::testing::Test {
 protected:
-  MainWindowTest() : messageScope_(messages_) {
-    App();
-  }
+  MainWindowTest() : messageScope_(messages_) { App(); }
 
   std::unique_ptr<TForm1> MakeWindow(std::vector<int> goodPorts) {
     auto opener = std::make_unique<TestOpener>(board_, clock_, std::move(goodPorts));
@@ -136,6 +135,31 @@ TEST_F(MainWindowTest, AFailedOpenShowsTheDialogAgainAndCancelLeavesNoLink) {
   EXPECT_EQ(messages_.LastText(), "Please Set Com Port First!!");
 }
 
+// Halted controls from the start, while the port dialog still asks; and the
+// Run menu's Stop is the tool bar's.
+TEST_F(MainWindowTest, ControlsStartHaltedAndRunStopStopsTheTarget) {
+  auto window = MakeWindow({1});
+  for (const char* name : {"LoadBtn", "NormRunBtn", "StepBtn", "ResetBtn", "Load1", "NormalRun1", "Reset1"})
+    EXPECT_TRUE(window->Action(name)->isEnabled()) << name;
+  for (const char* name : {"StopBtn", "Stop1"}) EXPECT_FALSE(window->Action(name)->isEnabled()) << name;
+
+  PortScript script({1});
+  window->FormPaint();
+  ASSERT_TRUE(window->State().IceCmd);
+  window->Action("FreeRunBtn")->trigger();  // erased code: runs for ever
+  ASSERT_EQ(window->State().Stopped, 0);
+  ASSERT_TRUE(window->Action("Stop1")->isEnabled());
+  board_.Log().Clear();
+  window->Action("Stop1")->trigger();
+  Names sent;
+  for (const auto& e : board_.Log().Entries())
+    if (e.direction == sim::ice::Direction::HostToBoard && e.bytes.size() >= 4)
+      sent.push_back(sim::ice::CommandName(e.bytes[3]));
+  EXPECT_EQ(sent, Names{"icStop"});
+  EXPECT_TRUE(window->Timer1()->isActive()) << "the poll sees the halt";
+  window->Timer1()->stop();
+}
+
 TEST_F(MainWindowTest, OkOnAPortThatOpensMakesTheLinkAndRemembersThePort) {
   auto window = MakeWindow({2});
   PortScript script({2});
@@ -155,16 +179,23 @@ TEST_F(MainWindowTest, OkOnAPortThatOpensMakesTheLinkAndRemembersThePort) {
 TEST_F(MainWindowTest, TheWindowCarriesTheCaptionMenusAndToolBarHints) {
   auto window = MakeWindow({});
   EXPECT_EQ(window->windowTitle(), "VX930 IDE");
-  const std::pair<const char*, const char*> items[] = {
-      {"Load1", "&Open"},       {"Exit1", "E&xit"},        {"NormalRun1", "&Normal Run "},
-      {"FreeRun1", "Fr&ee Run"}, {"Step1", "Step &Into"},   {"StepOver1", "Step &Over"},
-      {"Stop1", "&Stop"},       {"Reset1", "&Reset"},      {"SFRH1", "&SFR"},
-      {"InternalRAM1", "&In_256 RAM"}, {"muInternal1kRAM1", "In_1K RAM&1"}, {"Disassemble1", "Code "},
-      {"About1", "&About"}};
+  const std::pair<const char*, const char*> items[] = {{"Load1", "&Open"},
+                                                       {"Exit1", "E&xit"},
+                                                       {"NormalRun1", "&Normal Run "},
+                                                       {"FreeRun1", "Fr&ee Run"},
+                                                       {"Step1", "Step &Into"},
+                                                       {"StepOver1", "Step &Over"},
+                                                       {"Stop1", "&Stop"},
+                                                       {"Reset1", "&Reset"},
+                                                       {"SFRH1", "&SFR"},
+                                                       {"InternalRAM1", "&In_256 RAM"},
+                                                       {"muInternal1kRAM1", "In_1K RAM&1"},
+                                                       {"Disassemble1", "Code "},
+                                                       {"About1", "&About"}};
   for (const auto& [name, text] : items) EXPECT_EQ(window->Action(name)->text().toStdString(), text) << name;
   const std::pair<const char*, const char*> hints[] = {
-      {"LoadBtn", "Open"}, {"NormRunBtn", "Normal Run"}, {"FreeRunBtn", "Free Run"}, {"StopBtn", "Stop"},
-      {"StepBtn", "StepInto"}, {"StepOverBtn", "StepOver"}, {"ResetBtn", "Reset"}};
+      {"LoadBtn", "Open"},     {"NormRunBtn", "Normal Run"}, {"FreeRunBtn", "Free Run"}, {"StopBtn", "Stop"},
+      {"StepBtn", "StepInto"}, {"StepOverBtn", "StepOver"},  {"ResetBtn", "Reset"}};
   for (const auto& [name, hint] : hints) {
     EXPECT_EQ(window->Action(name)->toolTip().toStdString(), hint) << name;
     EXPECT_FALSE(window->Action(name)->icon().isNull()) << name;
@@ -182,7 +213,7 @@ TEST_F(MainWindowTest, ClosingSavesTheLayoutDropsTheLinkAndOnlyMinimisesTheSourc
   const std::string hex = (dir_ / "P.HEX").string();
   std::ofstream(hex) << ":0300000002000FEC\n:00000001FF\n";
   ASSERT_TRUE(window->Controller().OpenHexFile(hex));
-  auto* source = dynamic_cast<TfmSrcForm*>(window->Controller().fmSrcForm);
+  auto* source = dynamic_cast<TfmSrcForm*>(window->Controller().fmSrcForm());
   ASSERT_NE(source, nullptr);
   window->Timer1()->start();
   window->close();
@@ -191,7 +222,7 @@ TEST_F(MainWindowTest, ClosingSavesTheLayoutDropsTheLinkAndOnlyMinimisesTheSourc
   EXPECT_FALSE(window->State().ComPort);
   EXPECT_FALSE(window->State().HexDecoder);
   EXPECT_TRUE(Ini().ReadBool("WINDOW", "MAIN_WIN_EXIST", false));
-  EXPECT_EQ(window->Controller().fmSrcForm, source) << "the source window lives until the end";
+  EXPECT_EQ(window->Controller().fmSrcForm(), source) << "the source window lives until the end";
   EXPECT_TRUE(source->isMinimized());
   window.reset();  // destroys the children while the controller still exists
 }

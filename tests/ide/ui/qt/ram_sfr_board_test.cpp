@@ -31,7 +31,7 @@ public:
 
   SourceView* CreateSourceView() override { return nullptr; }
   SfrView* CreateSfrView() override {
-    auto* window = new TSFR_HForm(*debugger_);
+    auto* window = new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_));
     const ChildWindow* id = window;
     QObject::connect(window, &QObject::destroyed, [this, id] { debugger_->ViewClosed(id); });
     Add(window);
@@ -83,7 +83,7 @@ protected:
     board_.Access([&](sim::ice::Memories& m, sim::ice::Core8051&) { value = m.sfr[static_cast<std::size_t>(address - 0x80)]; });
     return value;
   }
-  TfmRAM* InRamWindow() { return dynamic_cast<TfmRAM*>(debugger_->InRAMView); }
+  TfmRAM* InRamWindow() { return dynamic_cast<TfmRAM*>(debugger_->InRAMView()); }
   void Type(TfmRAM* view, int line, int column, const char* keys) {
     RamDumpEditor* editor = view->Editor();
     const QPoint at = editor->CellOrigin(line, column) + QPoint(0, editor->LineHeight() / 2);
@@ -155,7 +155,7 @@ TEST_F(RamSfrBoardTest, AByteTypedIntoTheRamViewReachesTheBoardBeforeTheNextRun)
 
 TEST_F(RamSfrBoardTest, AnSfrEditedInItsDialogIsSentBeforeTheNextRun) {
   debugger_->SFRH1Click();
-  auto* sfr = dynamic_cast<TSFR_HForm*>(debugger_->SFR_HForm);
+  auto* sfr = dynamic_cast<TSFR_HForm*>(debugger_->SFR_HForm());
   ASSERT_TRUE(sfr);
   EXPECT_EQ(sfr->ValueBox(27)->text(), "  00");
   WhenDialogShows([](TfmSFRSetting& d) {
@@ -185,9 +185,9 @@ TEST_F(RamSfrBoardTest, AnSfrEditedInItsDialogIsSentBeforeTheNextRun) {
 
 TEST_F(RamSfrBoardTest, ARegisterEditedInTheSfrWindowGoesOutThroughTheRamView) {
   debugger_->SFRH1Click();
-  auto* sfr = dynamic_cast<TSFR_HForm*>(debugger_->SFR_HForm);
+  auto* sfr = dynamic_cast<TSFR_HForm*>(debugger_->SFR_HForm());
   ASSERT_TRUE(sfr);
-  ASSERT_EQ(debugger_->InRAMView, nullptr);
+  ASSERT_EQ(debugger_->InRAMView(), nullptr);
   WhenDialogShows([](TfmSFRSetting& d) {
     d.edSFRValue()->setText("3c");
     d.btnOk()->click();

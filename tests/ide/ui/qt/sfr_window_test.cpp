@@ -25,13 +25,13 @@ protected:
   SfrWindowTest() {
     area_.resize(1024, 768);
     area_.show();
-    form_ = new TSFR_HForm(*debugger_);
+    form_ = new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_));
     area_.addSubWindow(form_);
     form_->show();
-    debugger_->SFR_HForm = form_;
+    debugger_->Views().Register(form_.data());
   }
   ~SfrWindowTest() override {
-    debugger_->SFR_HForm = nullptr;
+    debugger_->ViewClosed(debugger_->SFR_HForm());
     delete form_.data();
   }
   // Edits a cell through the dialog with the text typed and OK.

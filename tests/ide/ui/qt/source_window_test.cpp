@@ -14,7 +14,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/goto_address.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/source_window.h"
@@ -52,7 +52,7 @@ protected:
   // The OMF sample without a link: MAIN's source with its first line as the PC line.
   TfmSrcForm* OpenOmf() {
     EXPECT_TRUE(window_->Controller().OpenOmfFile(kSamples + "BLINK"));
-    auto* source = dynamic_cast<TfmSrcForm*>(window_->Controller().fmSrcForm);
+    auto* source = dynamic_cast<TfmSrcForm*>(window_->Controller().fmSrcForm());
     EXPECT_NE(source, nullptr);
     if (source) {
       source->BringForward();
@@ -208,7 +208,7 @@ TEST_F(SourceWindowTest, ADisassemblyPageHasOneLineMoreThanTheWindowShows) {
   source->showNormal();
   source->close();
   QCoreApplication::processEvents();
-  EXPECT_EQ(window_->Controller().fmSrcForm, source);
+  EXPECT_EQ(window_->Controller().fmSrcForm(), source);
   EXPECT_TRUE(source->isMinimized());
 }
 

@@ -54,7 +54,7 @@ protected:
 
 TEST_F(ViewEndToEndTest, ABreakPointFromTheGutterStopsANormalRun) {
   Open("BLINK");
-  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm);
+  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm());
   ASSERT_NE(source, nullptr);
   ASSERT_EQ(source->LinesShown(), 1);
   source->BringForward();
@@ -85,7 +85,7 @@ TEST_F(ViewEndToEndTest, ABreakPointFromTheGutterStopsANormalRun) {
 
 TEST_F(ViewEndToEndTest, ARamViewOpenedAtAHaltShowsTheBoardsBytes) {
   Open("BLINK");
-  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm);
+  auto* source = dynamic_cast<TfmSrcForm*>(D().fmSrcForm());
   ASSERT_NE(source, nullptr);
   source->BringForward();
   source->setGeometry(0, 0, 700, 480);
@@ -100,7 +100,7 @@ TEST_F(ViewEndToEndTest, ARamViewOpenedAtAHaltShowsTheBoardsBytes) {
   EXPECT_EQ(S().InRAMImage[0x09], 0x01) << "pattern";
 
   Choose("InternalRAM1");
-  auto* ram = dynamic_cast<TfmRAM*>(D().InRAMView);
+  auto* ram = dynamic_cast<TfmRAM*>(D().InRAMView());
   ASSERT_NE(ram, nullptr);
   EXPECT_EQ(ram->Dump().LineText(0).substr(0, 4 + 3 * 10), "0000 00 00 00 00 00 00 00 00 00 01");
   EXPECT_TRUE(messages_.Texts().empty()) << messages_.LastText();
@@ -109,7 +109,7 @@ TEST_F(ViewEndToEndTest, ARamViewOpenedAtAHaltShowsTheBoardsBytes) {
 TEST_F(ViewEndToEndTest, ARamByteAndAnSfrEditedInTheirViewsReachTheBoardBeforeTheNextRun) {
   Open("BLINK.HEX");  // the listing: a step is one instruction, the LJMP at 0
   Choose("InternalRAM1");
-  auto* ram = dynamic_cast<TfmRAM*>(D().InRAMView);
+  auto* ram = dynamic_cast<TfmRAM*>(D().InRAMView());
   ASSERT_NE(ram, nullptr);
   RamDumpEditor* dump = ram->Editor();
   const QPoint at = dump->CellOrigin(7, 5) + QPoint(0, dump->LineHeight() / 2);  // byte 0x70
@@ -118,7 +118,7 @@ TEST_F(ViewEndToEndTest, ARamByteAndAnSfrEditedInTheirViewsReachTheBoardBeforeTh
   ASSERT_EQ(S().InRAMImage[0x70], 0xA5);
 
   Choose("SFRH1");
-  auto* sfr = dynamic_cast<TSFR_HForm*>(D().SFR_HForm);
+  auto* sfr = dynamic_cast<TSFR_HForm*>(D().SFR_HForm());
   ASSERT_NE(sfr, nullptr);
   QTimer::singleShot(0, [] {
     auto* dialog = qobject_cast<TfmSFRSetting*>(QApplication::activeModalWidget());
@@ -146,7 +146,7 @@ TEST_F(ViewEndToEndTest, ARamByteAndAnSfrEditedInTheirViewsReachTheBoardBeforeTh
 TEST_F(ViewEndToEndTest, TheWatchWindowFollowsACVariableOfTheOmfSampleAsItIsStepped) {
   Open("BLINK");
   Choose("ProcedureList1");
-  auto* watch = dynamic_cast<TfmWatchForm*>(D().fmWatchForm);
+  auto* watch = dynamic_cast<TfmWatchForm*>(D().fmWatchForm());
   ASSERT_NE(watch, nullptr);
   ASSERT_EQ(watch->lbProc()->count(), 4);
 
@@ -185,7 +185,7 @@ TEST_F(ViewEndToEndTest, ACommandWindowFromTheLayoutRunsItsLinesOnTheBoard) {
   AnswerPortDialogWithCom1();
   window_->FormPaint();
   ASSERT_TRUE(S().IceCmd);
-  auto* command = dynamic_cast<TCmdForm*>(D().CmdForm);
+  auto* command = dynamic_cast<TCmdForm*>(D().CmdForm());
   ASSERT_NE(command, nullptr);
   Open("BLINK.HEX");
 
@@ -200,7 +200,7 @@ TEST_F(ViewEndToEndTest, ACommandWindowFromTheLayoutRunsItsLinesOnTheBoard) {
   type("MWRITE X:10H 0A5H");  // sent at once
   S().In1kRAMImage[0x10] = 0;  // forget the host copy: the view must read the board
   type("WINOPEN EXRAM");
-  ASSERT_NE(D().In1kRAMView, nullptr);
+  ASSERT_NE(D().In1kRAMView(), nullptr);
   EXPECT_EQ(S().In1kRAMImage[0x10], 0xA5);
 
   type("SETBP 008BH 0");

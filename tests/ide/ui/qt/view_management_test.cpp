@@ -15,7 +15,7 @@
 #include <functional>
 
 #include "ide/ui/qt/about_box.h"
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/ram_window.h"
 #include "ide/ui/qt/source_window.h"
@@ -93,12 +93,12 @@ TEST_F(ViewTest, ChoosingAViewTwiceShowsOneWindowAndRestoresItWhenMinimised) {
     std::function<ChildWindow*()> view;
   };
   const Case cases[] = {
-      {"SFRH1", [this] { return D().SFR_HForm; }},
-      {"InternalRAM1", [this] { return D().InRAMView; }},
-      {"muInternal1kRAM1", [this] { return D().In1kRAMView; }},
-      {"BreakPoint1", [this] { return D().fmBreakPoint; }},
-      {"ProcedureList1", [this] { return D().fmWatchForm; }},
-      {"Disassemble1", [this] { return D().fmSrcForm; }},
+      {"SFRH1", [this] { return D().SFR_HForm(); }},
+      {"InternalRAM1", [this] { return D().InRAMView(); }},
+      {"muInternal1kRAM1", [this] { return D().In1kRAMView(); }},
+      {"BreakPoint1", [this] { return D().fmBreakPoint(); }},
+      {"ProcedureList1", [this] { return D().fmWatchForm(); }},
+      {"Disassemble1", [this] { return D().fmSrcForm(); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);
@@ -118,16 +118,16 @@ TEST_F(ViewTest, ChoosingAViewTwiceShowsOneWindowAndRestoresItWhenMinimised) {
     EXPECT_EQ(window_->MdiArea()->activeSubWindow(), sub);
   }
   EXPECT_EQ(Children(), 6);
-  EXPECT_EQ(Sub(D().InRAMView)->windowTitle(), "Internal 256 RAM");
-  EXPECT_EQ(Sub(D().In1kRAMView)->windowTitle(), "Internal 1k RAM_1");
-  EXPECT_EQ(Sub(D().fmSrcForm)->windowTitle().toStdString(), kSamples + "BLINK.HEX");
+  EXPECT_EQ(Sub(D().InRAMView())->windowTitle(), "Internal 256 RAM");
+  EXPECT_EQ(Sub(D().In1kRAMView())->windowTitle(), "Internal 1k RAM_1");
+  EXPECT_EQ(Sub(D().fmSrcForm())->windowTitle().toStdString(), kSamples + "BLINK.HEX");
   EXPECT_TRUE(OnlyNoLinkMessages()) << messages_.LastText();
 }
 
 TEST_F(ViewTest, CodeWithoutAProgramSaysSoAndOpensNothing) {
   Choose("Disassemble1");
   EXPECT_EQ(messages_.LastText(), "Please Load File First !!");
-  EXPECT_EQ(D().fmSrcForm, nullptr);
+  EXPECT_EQ(D().fmSrcForm(), nullptr);
   EXPECT_EQ(Children(), 0);
 }
 
@@ -136,57 +136,57 @@ TEST_F(ViewTest, ClosingFreesMostViewsAndMinimisesTheOthers) {
   for (const char* action : {"SFRH1", "InternalRAM1", "muInternal1kRAM1", "BreakPoint1", "ProcedureList1"})
     Choose(action);
   ASSERT_EQ(Children(), 6);
-  SourceView* source = D().fmSrcForm;
-  WatchView* watch = D().fmWatchForm;
+  SourceView* source = D().fmSrcForm();
+  WatchView* watch = D().fmWatchForm();
 
-  for (ChildWindow* view : {static_cast<ChildWindow*>(D().SFR_HForm), static_cast<ChildWindow*>(D().InRAMView),
-                            static_cast<ChildWindow*>(D().In1kRAMView), static_cast<ChildWindow*>(D().fmBreakPoint),
-                            static_cast<ChildWindow*>(D().fmWatchForm), static_cast<ChildWindow*>(D().fmSrcForm)})
+  for (ChildWindow* view : {static_cast<ChildWindow*>(D().SFR_HForm()), static_cast<ChildWindow*>(D().InRAMView()),
+                            static_cast<ChildWindow*>(D().In1kRAMView()), static_cast<ChildWindow*>(D().fmBreakPoint()),
+                            static_cast<ChildWindow*>(D().fmWatchForm()), static_cast<ChildWindow*>(D().fmSrcForm())})
     view->Close();
   Settle();
-  EXPECT_EQ(D().SFR_HForm, nullptr);
-  EXPECT_EQ(D().InRAMView, nullptr) << "no unsent edits: freed";
-  EXPECT_EQ(D().In1kRAMView, nullptr);
-  EXPECT_EQ(D().fmBreakPoint, nullptr);
-  EXPECT_EQ(D().fmWatchForm, watch);
+  EXPECT_EQ(D().SFR_HForm(), nullptr);
+  EXPECT_EQ(D().InRAMView(), nullptr) << "no unsent edits: freed";
+  EXPECT_EQ(D().In1kRAMView(), nullptr);
+  EXPECT_EQ(D().fmBreakPoint(), nullptr);
+  EXPECT_EQ(D().fmWatchForm(), watch);
   EXPECT_TRUE(Sub(watch)->isMinimized());
-  EXPECT_EQ(D().fmSrcForm, source);
+  EXPECT_EQ(D().fmSrcForm(), source);
   EXPECT_TRUE(Sub(source)->isMinimized());
   EXPECT_EQ(Children(), 2);
 
   // An edit brings the internal RAM view back; with the edit unsent it only
   // minimises.
   ASSERT_TRUE(D().SetInRAMByte(0x30, 0x5A));
-  ASSERT_NE(D().InRAMView, nullptr);
+  ASSERT_NE(D().InRAMView(), nullptr);
   EXPECT_EQ(Children(), 3);
-  RamView* ram = D().InRAMView;
+  RamView* ram = D().InRAMView();
   ram->Close();
   Settle();
-  EXPECT_EQ(D().InRAMView, ram);
+  EXPECT_EQ(D().InRAMView(), ram);
   EXPECT_TRUE(Sub(ram)->isMinimized());
 }
 
 TEST_F(ViewTest, AnEditThatOpensTheRamViewLeavesTheActiveWindowInFront) {
   Choose("BreakPoint1");
-  QMdiSubWindow* active = Sub(D().fmBreakPoint);
+  QMdiSubWindow* active = Sub(D().fmBreakPoint());
   ASSERT_EQ(window_->MdiArea()->activeSubWindow(), active);
   ASSERT_TRUE(D().SetInRAMByte(0x30, 0x5A));
   QCoreApplication::processEvents();
-  ASSERT_NE(D().InRAMView, nullptr);
-  EXPECT_TRUE(Sub(D().InRAMView)->isVisible()) << "shown as a child";
+  ASSERT_NE(D().InRAMView(), nullptr);
+  EXPECT_TRUE(Sub(D().InRAMView())->isVisible()) << "shown as a child";
   EXPECT_EQ(window_->MdiArea()->activeSubWindow(), active) << "not brought to the front";
   const QList<QMdiSubWindow*> stack = window_->MdiArea()->subWindowList(QMdiArea::StackingOrder);
   EXPECT_EQ(stack.back(), active);
   // The View menu still brings it forward.
   Choose("InternalRAM1");
-  EXPECT_EQ(window_->MdiArea()->activeSubWindow(), Sub(D().InRAMView));
+  EXPECT_EQ(window_->MdiArea()->activeSubWindow(), Sub(D().InRAMView()));
 }
 
 TEST_F(ViewTest, TheSfrWindowLeavesTheMainWindowItsSize) {
   window_->resize(600, 400);
   QCoreApplication::processEvents();
   Choose("SFRH1");
-  ASSERT_NE(D().SFR_HForm, nullptr);
+  ASSERT_NE(D().SFR_HForm(), nullptr);
   EXPECT_EQ(window_->width(), 600);
   EXPECT_EQ(window_->height(), 400);
 }
@@ -194,7 +194,7 @@ TEST_F(ViewTest, TheSfrWindowLeavesTheMainWindowItsSize) {
 TEST_F(ViewTest, ProcedureListOfAHexProgramIsEmptyOnTheProcedurePage) {
   OpenHex();
   Choose("ProcedureList1");
-  auto* watch = dynamic_cast<TfmWatchForm*>(D().fmWatchForm);
+  auto* watch = dynamic_cast<TfmWatchForm*>(D().fmWatchForm());
   ASSERT_NE(watch, nullptr);
   EXPECT_EQ(watch->lbProc()->count(), 0);
   EXPECT_EQ(watch->PageControl1()->currentIndex(), 0);
@@ -248,19 +248,19 @@ TEST_F(ViewTest, CascadeKeepsEachViewsSizeAndStacksTheirCorners) {
       EXPECT_GT(stack[i]->geometry().top(), stack[i - 1]->geometry().top());
     }
   }
-  EXPECT_GT(Sub(D().SFR_HForm)->height(), 100) << "not shrunk to a title bar";
+  EXPECT_GT(Sub(D().SFR_HForm())->height(), 100) << "not shrunk to a title bar";
 }
 
 TEST_F(ViewTest, TileHorizontalStacksAndTileVerticalPutsSideBySide) {
   window_->resize(900, 650);
   OpenHex();
   for (const char* action : {"SFRH1", "InternalRAM1", "BreakPoint1", "ProcedureList1"}) Choose(action);
-  Sub(D().fmWatchForm)->showMinimized();
+  Sub(D().fmWatchForm())->showMinimized();
   QCoreApplication::processEvents();
   const QRect area = window_->MdiArea()->viewport()->rect();
-  const QRect icon = Sub(D().fmWatchForm)->geometry();
-  const std::vector<QMdiSubWindow*> tiled = {Sub(D().fmSrcForm), Sub(D().SFR_HForm), Sub(D().InRAMView),
-                                             Sub(D().fmBreakPoint)};
+  const QRect icon = Sub(D().fmWatchForm())->geometry();
+  const std::vector<QMdiSubWindow*> tiled = {Sub(D().fmSrcForm()), Sub(D().SFR_HForm()), Sub(D().InRAMView()),
+                                             Sub(D().fmBreakPoint())};
 
   for (int round = 0; round < 2; ++round) {
     Choose("Verital1");
@@ -276,7 +276,7 @@ TEST_F(ViewTest, TileHorizontalStacksAndTileVerticalPutsSideBySide) {
       y = r.bottom() + 1;
     }
     EXPECT_EQ(y, icon.top()) << "down to the row of minimised windows";
-    EXPECT_TRUE(Sub(D().fmWatchForm)->isMinimized());
+    EXPECT_TRUE(Sub(D().fmWatchForm())->isMinimized());
 
     Choose("TileVertical1");
     EXPECT_EQ(window_->CurrentTileMode(), TileMode::Vertical);
@@ -316,21 +316,21 @@ TEST_F(ViewTest, TheLayoutSurvivesClosingAndRestartingTheIde) {
   Ini().WriteBool("WINDOW", "COMMAND_WIN_EXIST", true);
   window_.reset();
   window_ = NewWindow();
-  ASSERT_NE(D().CmdForm, nullptr);
-  EXPECT_EQ(D().CmdForm->Bounds().top, 140);
-  EXPECT_EQ(D().CmdForm->Bounds().width, 500);
+  ASSERT_NE(D().CmdForm(), nullptr);
+  EXPECT_EQ(D().CmdForm()->Bounds().top, 140);
+  EXPECT_EQ(D().CmdForm()->Bounds().width, 500);
 
   OpenHex();
   for (const char* action : {"SFRH1", "InternalRAM1", "muInternal1kRAM1", "BreakPoint1", "ProcedureList1"})
     Choose(action);
   window_->setGeometry(40, 50, 980, 690);
   const std::pair<ChildWindow*, WindowBounds> placed[] = {
-      {D().SFR_HForm, {10, 20, 470, 260}},  {D().InRAMView, {30, 300, 460, 270}},
-      {D().In1kRAMView, {60, 320, 480, 250}}, {D().fmBreakPoint, {90, 15, 300, 160}},
-      {D().fmWatchForm, {120, 400, 370, 210}}, {D().CmdForm, {200, 40, 480, 280}}};
+      {D().SFR_HForm(), {10, 20, 470, 260}},  {D().InRAMView(), {30, 300, 460, 270}},
+      {D().In1kRAMView(), {60, 320, 480, 250}}, {D().fmBreakPoint(), {90, 15, 300, 160}},
+      {D().fmWatchForm(), {120, 400, 370, 210}}, {D().CmdForm(), {200, 40, 480, 280}}};
   for (const auto& [view, bounds] : placed) view->SetBounds(bounds);
   // A minimised window is saved where it comes back to.
-  Sub(D().fmWatchForm)->showMinimized();
+  Sub(D().fmWatchForm())->showMinimized();
   QCoreApplication::processEvents();
   const QRect mainBefore = window_->geometry();
 
@@ -341,9 +341,9 @@ TEST_F(ViewTest, TheLayoutSurvivesClosingAndRestartingTheIde) {
   window_ = NewWindow();
   EXPECT_EQ(window_->geometry(), mainBefore);
   const std::pair<ChildWindow*, WindowBounds> expected[] = {
-      {D().SFR_HForm, {10, 20, 470, 260}},  {D().InRAMView, {30, 300, 460, 270}},
-      {D().In1kRAMView, {60, 320, 480, 250}}, {D().fmBreakPoint, {90, 15, 300, 160}},
-      {D().fmWatchForm, {120, 400, 370, 210}}, {D().CmdForm, {200, 40, 480, 280}}};
+      {D().SFR_HForm(), {10, 20, 470, 260}},  {D().InRAMView(), {30, 300, 460, 270}},
+      {D().In1kRAMView(), {60, 320, 480, 250}}, {D().fmBreakPoint(), {90, 15, 300, 160}},
+      {D().fmWatchForm(), {120, 400, 370, 210}}, {D().CmdForm(), {200, 40, 480, 280}}};
   int index = 0;
   for (const auto& [view, bounds] : expected) {
     SCOPED_TRACE(index++);
@@ -355,11 +355,11 @@ TEST_F(ViewTest, TheLayoutSurvivesClosingAndRestartingTheIde) {
     EXPECT_EQ(b.height, bounds.height);
     EXPECT_FALSE(Sub(view)->isMinimized());
   }
-  EXPECT_EQ(D().fmSrcForm, nullptr) << "the source window is not part of the layout";
+  EXPECT_EQ(D().fmSrcForm(), nullptr) << "the source window is not part of the layout";
   EXPECT_EQ(Children(), 6);
 
   // Closing the SFR window and exiting keeps its last bounds in the file.
-  D().SFR_HForm->Close();
+  D().SFR_HForm()->Close();
   Settle();
   window_->close();
   window_.reset();

@@ -144,9 +144,9 @@ protected:
   WatchEndToEndTest() {
     TestApp();
     window_ = std::make_unique<TfmWatchForm>(std::make_unique<DebuggerWatchTarget>(*debugger_));
-    debugger_->fmWatchForm = window_.get();
+    debugger_->Views().Register(window_.get());
   }
-  ~WatchEndToEndTest() override { debugger_->fmWatchForm = nullptr; }
+  ~WatchEndToEndTest() override { debugger_->ViewClosed(debugger_->fmWatchForm()); }
 
   std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = (dir_ / name).string();
@@ -201,7 +201,7 @@ TEST_F(WatchEndToEndTest, ARefreshWhileTheTargetRunsReadsNothing) {
   debugger_->FreeRun1Click();
   ASSERT_EQ(state_.Stopped, 0);
   Sent();
-  debugger_->fmWatchForm->RefreshWatch(state_.OmfPublics, nullptr);
+  debugger_->fmWatchForm()->RefreshWatch(state_.OmfPublics, nullptr);
   EXPECT_TRUE(Sent().empty()) << "a running target is not read";
   EXPECT_EQ(Counter(), kWatchRunningText);
   debugger_->StopBtnClick();

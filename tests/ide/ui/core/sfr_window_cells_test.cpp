@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "ide/ui/qt/sfr_edit_dialog.h"
 
 namespace vx930::testing {
 namespace {

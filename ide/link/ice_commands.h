@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "ide/link/break_point.h"
+#include "ide/link/ice_protocol.h"
 
 namespace vx930 {
 
@@ -20,7 +21,7 @@ public:
   virtual bool StepICE() = 0;
   virtual bool RunRange(uint16_t lineEnd, uint16_t procedureEnd) = 0;
   virtual bool StopICE() = 0;
-  // On true, status is 12 (busy) or 14 (halted).
+  // On true, status is stBusy or stReady (halted).
   virtual bool BusyCheck(uint8_t& status) = 0;
 
   virtual bool TxBrkPnt(const BreakPointRec* table, int count) = 0;
@@ -43,8 +44,5 @@ public:
   virtual bool Rx1kRAMList(const uint8_t* addresses, uint8_t* out, int n) = 0;
   virtual bool RxExRAMList(const uint8_t* addresses, uint8_t* out, int n) = 0;
 };
-
-inline constexpr uint8_t kStatusBusy = 12;
-inline constexpr uint8_t kStatusReady = 14;
 
 }  // namespace vx930

@@ -1,4 +1,4 @@
-#include "ide/ui/core/cmdset_commands.h"
+#include "ide/link/cmdset_commands.h"
 
 #include <span>
 
@@ -60,7 +60,7 @@ bool CmdSetCommands::RxExRAMList(const uint8_t* addresses, uint8_t* out, int n) 
 }
 
 std::unique_ptr<ComPortHandle> SerialLinkOpener::OpenPort(int portNo) {
-  auto port = linkOpener_ ? std::make_unique<COM_Port>(portNo, linkOpener_) : std::make_unique<COM_Port>(portNo);
+  auto port = linkSource_ ? std::make_unique<COM_Port>(portNo, linkSource_) : std::make_unique<COM_Port>(portNo);
   if (!port->OpenPort()) return nullptr;
   return std::make_unique<ComPortLink>(std::move(port));
 }

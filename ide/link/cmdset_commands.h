@@ -6,8 +6,8 @@
 
 #include "ide/link/cmd_set.h"
 #include "ide/link/com_port.h"
-#include "ide/ui/core/ice_commands.h"
-#include "ide/ui/core/link_opener.h"
+#include "ide/link/ice_commands.h"
+#include "ide/link/link_opener.h"
 
 namespace vx930 {
 
@@ -51,16 +51,16 @@ private:
   CCmdSet cmd_;
 };
 
-// Opens COMn as a termios serial port, or through linkOpener when one is
+// Opens COMn as a termios serial port, or through linkSource when one is
 // given (a simulator or a test's wire).
 class SerialLinkOpener final : public LinkOpener {
 public:
-  explicit SerialLinkOpener(COM_Port::LinkOpener linkOpener = {}) : linkOpener_(std::move(linkOpener)) {}
+  explicit SerialLinkOpener(COM_Port::LinkSource linkSource = {}) : linkSource_(std::move(linkSource)) {}
   std::unique_ptr<ComPortHandle> OpenPort(int portNo) override;
   std::unique_ptr<IceCommands> CreateCommands(ComPortHandle& port) override;
 
 private:
-  COM_Port::LinkOpener linkOpener_;
+  COM_Port::LinkSource linkSource_;
 };
 
 }  // namespace vx930

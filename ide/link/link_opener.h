@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "ide/ui/core/ice_commands.h"
+#include "ide/link/ice_commands.h"
 
 namespace vx930 {
 

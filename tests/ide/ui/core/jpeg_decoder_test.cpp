@@ -5,14 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
 
 #include <jpeglib.h>
-
-#include "ide/ui/qt/about_box.h"
 
 namespace vx930::testing {
 namespace {
@@ -137,20 +134,6 @@ TEST(JpegDecoder, RefusesPicturesTooLargeBeforeTakingTheirMemory) {
   const JpegResult r = DecodeJpeg(bytes);
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.error, "picture size out of range");
-}
-
-TEST(JpegDecoder, TheBuiltInLogoDecodesToThePictureSize) {
-  const QImage logo = LoadAboutLogo();
-  ASSERT_FALSE(logo.isNull());
-  EXPECT_EQ(logo.width(), 137);
-  EXPECT_EQ(logo.height(), 49);
-  QFile file(":/ide/logo.jpg");
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QByteArray bytes = file.readAll();
-  const std::vector<uint8_t> data(bytes.begin(), bytes.end());
-  ASSERT_TRUE(DecodeJpeg(data).ok);
-  const std::vector<uint8_t> cut(data.begin(), data.begin() + static_cast<long>(data.size() * 2 / 3));
-  EXPECT_FALSE(DecodeJpeg(cut).ok);
 }
 
 }  // namespace
