@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "programmer/catalogue/catalogue.h"
+#include "programmer/link/config_transfers.h"
 
 namespace zolvek {
 
@@ -277,12 +278,6 @@ int VerifyBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block) {
                     [&] { return VerifyBlockOp(e, block); });
 }
 
-void WriteVerifyLevels(Commands& cmd, uint8_t a, uint8_t b, uint8_t c) {
-  const uint8_t regs[3] = {99, 100, 101};
-  const uint8_t values[3] = {a, b, c};
-  for (int i = 0; i < 3; ++i) cmd.State().LinkStatus = cmd.SetRegister(regs[i], values[i]);
-}
-
 MarginResult MarginVerify(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uint32_t profile,
                           const std::function<void(MarginStep)>& before) {
   auto step = [&](MarginStep s) {
@@ -299,10 +294,10 @@ MarginResult MarginVerify(OperationEngine& e, ProgressTarget* dialog, CounterFie
   }
   const auto& row = VerifyVoltageTable[profile];
   step(MarginStep::High);
-  WriteVerifyLevels(e.Cmd(), row[0], row[2], row[4]);
+  ConfigTransfers(e.Cmd()).SetVerifyLevels(row[0], row[2], row[4]);
   if (VerifyDevice(e, dialog, dc) != 0) return {1, MarginStep::High};
   step(MarginStep::Low);
-  WriteVerifyLevels(e.Cmd(), row[1], row[3], row[5]);
+  ConfigTransfers(e.Cmd()).SetVerifyLevels(row[1], row[3], row[5]);
   if (VerifyDevice(e, dialog, dc) != 0) return {1, MarginStep::Low};
   return {0, MarginStep::None};
 }

@@ -51,10 +51,6 @@ int VerifyDeviceFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterFi
 int BlankCheckBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block);
 int VerifyBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block);
 
-// The verify levels of a margin verify: registers 99, 100, 101, each write
-// attempted; LinkStatus holds the framing result of the last.
-void WriteVerifyLevels(Commands& cmd, uint8_t a, uint8_t b, uint8_t c);
-
 // Which verify of a margin verify failed.
 enum class MarginStep { None, Single, High, Low };
 struct MarginResult {
