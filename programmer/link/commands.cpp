@@ -1,6 +1,7 @@
 #include "programmer/link/commands.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "programmer/link/count_encoding.h"
@@ -260,17 +261,17 @@ int Commands::RestoreDeviceRange(const TargetZone& zone) {
 
 int Commands::SetWholeDeviceRange(uint32_t size) {
   state_.LinkStatus = Mode(kModeRegisterRun);
-  if (state_.LinkStatus != kStatusOk) return 0;
+  if (state_.LinkStatus != kStatusOk) return 1;
   const auto count = ThreeLevelCountFromLast(size - 1);
-  SetRegister(8, 0);
-  SetRegister(9, 0);
-  SetRegister(12, 0);
-  SetRegister(13, 0);
-  SetRegister(16, count[0]);
-  SetRegister(17, count[1]);
-  SetRegister(23, 0);
-  SetRegister(25, 0);
-  SetRegister(27, count[2]);
+  const std::pair<uint8_t, uint8_t> writes[] = {{8, 0},         {9, 0},  {12, 0}, {13, 0},       {16, count[0]},
+                                                {17, count[1]}, {23, 0}, {25, 0}, {27, count[2]}};
+  for (auto [number, value] : writes) {
+    const int status = SetRegister(number, value);
+    if (status != kStatusOk) {
+      state_.LinkStatus = status;
+      return 1;
+    }
+  }
   return 0;
 }
 

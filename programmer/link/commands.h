@@ -189,7 +189,10 @@ public:
   int EndAutoRun();  // 'N' 0, 0; 0 sent, 1 link error
   void SetTransferRange(const TargetZone& zone, uint32_t address, uint32_t count);
   int RestoreDeviceRange(const TargetZone& zone);  // 0 sent, 1 link error
-  int SetWholeDeviceRange(uint32_t size);  // 0 always
+  // 0 written; 1 (LinkStatus the framing status) when the 'T' or a register
+  // write got no prompt answer: the programmer's range is then unknown, and
+  // an erase or program over it must not go ahead.
+  int SetWholeDeviceRange(uint32_t size);
   // ReadErrorAddress: registers 10, 11, 24; 0 with address set, or 1 (address
   // untouched) when a command could not be framed.
   int ReadErrorAddress(uint32_t& address);

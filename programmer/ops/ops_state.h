@@ -41,6 +41,29 @@ struct SerialNumberRecord {
   std::array<uint8_t, 8> bytes{};
 };
 
+// What the device selection enables: a menu item enabled has its tool-bar
+// button enabled and shown; disabled, grayed and hidden.
+struct CommandEnables {
+  bool mapping = true;  // "&Modify Programmer Buffer Mapping"
+  bool erase = true;  // "&Erase"
+  bool read = true;  // "&Read"
+  bool compare = true;  // "&Compare"
+  bool lock = true;  // "&Lock"
+  bool encryption = true;  // "e&Ncryption"
+  bool eepromButton = false;  // the EEPROM tool-bar button (no menu item)
+  bool config = true;  // "Con&Fig"
+};
+
+// The start and end defaults of the buffer editor's range dialogs.
+enum class EditorRangeDialog { Fill, Jump, Move, ByteSwap, NibbleSwap, CalcSum, AsciiSearch, HexSearch, Print };
+inline constexpr std::size_t kEditorRangeDialogs = 9;
+struct EditorRangeDefaults {
+  std::array<uint32_t, kEditorRangeDialogs> start{};
+  std::array<uint32_t, kEditorRangeDialogs> end{};
+  uint32_t Start(EditorRangeDialog d) const { return start[static_cast<std::size_t>(d)]; }
+  uint32_t End(EditorRangeDialog d) const { return end[static_cast<std::size_t>(d)]; }
+};
+
 struct OpsState {
   // Device selection.
   uint32_t SelectedMfr = 0;
@@ -85,7 +108,13 @@ struct OpsState {
   uint8_t SerialFuse = 0;
   uint32_t ClockModeFlag = 0;
   uint32_t IdCheckEnabled = 1;
+  // The device's ID codes as last read (registers 22, 31, 86, 87).
+  std::array<uint8_t, 4> IdCodes{};
   SerialNumberRecord SerialNumberSettings;
+
+  // Device selection and buffer services (device_selection.h, buffer_services.h).
+  CommandEnables Enables;
+  EditorRangeDefaults EditorRanges;
 
   // The device in use: the selected manufacturer's entry (null when the
   // indexes are out of range).

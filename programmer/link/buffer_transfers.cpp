@@ -1,0 +1,241 @@
+#include "programmer/link/buffer_transfers.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/messages.h"
+
+namespace zolvek {
+
+bool BufferTransfers::RangeSound(const TransferContext& ctx, uint32_t address, uint32_t n, uint32_t most) const {
+  if (n == 0 || n > most) return false;
+  if (ctx.Zone.DeviceEnd < ctx.Zone.DeviceStart) return false;
+  return address < ctx.BufferBytes && n <= ctx.BufferBytes - address;
+}
+
+void BufferTransfers::Fail(Box box) {
+  using platform::Icon;
+  platform::Message m;
+  switch (box) {
+    case Box::Download:
+    case Box::DownloadWindow: m = {"ERROR", "DOWNLOAD", platform::Buttons::Ok, Icon::Error}; break;
+    case Box::Upload: m = {"ERROR", "UPLOAD", platform::Buttons::Ok, Icon::Error}; break;
+    case Box::UploadData: m = {"Error!", "Upload data error!", platform::Buttons::Ok, Icon::None}; break;
+    case Box::UploadSerial: m = {"Error!", "Upload serial number error!", platform::Buttons::Ok, Icon::None}; break;
+  }
+  if (box == Box::DownloadWindow) downloadBoxOpen_ = 1;
+  platform::Messages().Show(m);
+  downloadBoxOpen_ = 0;
+}
+
+int BufferTransfers::Download(const TransferContext& ctx, uint32_t address, uint32_t n, bool window, bool sram) {
+  LinkState& st = commands_.State();
+  if (sram && st.NoMonitor != 0) return 1;
+  if (!RangeSound(ctx, address, n, TransferWindowSize)) {
+    Fail(Box::Download);
+    return 1;
+  }
+  auto place = [&](uint32_t i, uint8_t b) { window_[window ? (address + i) % TransferWindowSize : i] = b; };
+
+  commands_.SetTransferRange(ctx.Zone, address, n);
+  st.LinkStatus = sram ? commands_.Sram(kSramRead, address, n) : commands_.Download();
+  if (st.LinkStatus != kStatusOk) {
+    Fail(window ? Box::DownloadWindow : Box::Download);
+    commands_.RestoreDeviceRange(ctx.Zone);
+    return 1;
+  }
+  ProgrammerLink& link = commands_.Link();
+  bool ok = true;
+  if (!sram && link.IsUsb()) {
+    std::vector<uint8_t> block(UsbTransport::kBlockSize);
+    const std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
+    for (uint32_t i = 0; i < n && ok; i += UsbTransport::kBlockSize) {
+      const uint32_t len = std::min<uint32_t>(UsbTransport::kBlockSize, n - i);
+      ok = link.WriteBlock(zeros.data(), len) == 0 && link.ReadBlock(block.data(), len) == 0;
+      if (ok)
+        for (uint32_t k = 0; k < len; ++k) place(i + k, block[k]);
+    }
+  } else {
+    for (uint32_t i = 0; i < n && ok; ++i) {
+      uint16_t r = 0;
+      ok = link.SendByte(0) == 1 && ((r = link.ReceiveByte(reply_wait::kDownloadByte)) & 0x100) != 0;
+      if (ok) place(i, static_cast<uint8_t>(r));
+    }
+  }
+  if (!ok) {
+    link.MarkSpoiled();
+    Fail(Box::Download);
+  }
+  commands_.RestoreDeviceRange(ctx.Zone);
+  return ok ? 0 : 1;
+}
+
+int BufferTransfers::UploadInternal(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes,
+                                    bool usbBlocks, Box box) {
+  LinkState& st = commands_.State();
+  const auto n = static_cast<uint32_t>(bytes.size());
+  if (!RangeSound(ctx, address, n, TransferWindowSize)) {
+    Fail(box);
+    return 1;
+  }
+  commands_.SetTransferRange(ctx.Zone, address, n);
+  st.LinkStatus = commands_.Upload();
+  if (st.LinkStatus != kStatusOk) {
+    Fail(box);
+    commands_.RestoreDeviceRange(ctx.Zone);
+    return 1;
+  }
+  const bool ok = commands_.WriteBytes(bytes.data(), n, usbBlocks) == 0 && commands_.Link().SendByte(0) == 1;
+  if (!ok) {
+    commands_.Link().MarkSpoiled();
+    Fail(box);
+  }
+  commands_.RestoreDeviceRange(ctx.Zone);
+  return ok ? 0 : 1;
+}
+
+int BufferTransfers::UploadSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, Box box) {
+  LinkState& st = commands_.State();
+  if (st.NoMonitor != 0) return 1;
+  const auto n = static_cast<uint32_t>(bytes.size());
+  if (!RangeSound(ctx, address, n, TransferWindowSize)) {
+    Fail(box);
+    return 1;
+  }
+  commands_.SetTransferRange(ctx.Zone, address, n);
+  st.LinkStatus = commands_.Sram(kSramWrite, address, n);
+  if (st.LinkStatus != kStatusOk) {
+    Fail(box);
+    commands_.RestoreDeviceRange(ctx.Zone);
+    return 1;
+  }
+  const bool ok = commands_.WriteBytes(bytes.data(), n, false) == 0 && commands_.Link().SendByte(0) == 1;
+  if (!ok) {
+    commands_.Link().MarkSpoiled();
+    Fail(box);
+  }
+  commands_.RestoreDeviceRange(ctx.Zone);
+  return ok ? 0 : 1;
+}
+
+int BufferTransfers::DownloadWindowInternal(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  return Download(ctx, address, n, true, false);
+}
+
+int BufferTransfers::DownloadBlockInternal(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  return Download(ctx, address, n, false, false);
+}
+
+int BufferTransfers::DownloadWindowSram(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  return Download(ctx, address, n, true, true);
+}
+
+int BufferTransfers::DownloadBlockSram(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  return Download(ctx, address, n, false, true);
+}
+
+int BufferTransfers::UploadByteInternal(const TransferContext& ctx, uint32_t address) {
+  LinkState& st = commands_.State();
+  if (!RangeSound(ctx, address, 1, 1)) {
+    Fail(Box::Upload);
+    return 1;
+  }
+  commands_.SetTransferRange(ctx.Zone, address, 1);
+  st.LinkStatus = commands_.Command(CMD_UPLOADBYTE);
+  const bool sent = st.LinkStatus == kStatusOk;
+  const bool ok = sent && commands_.Link().SendByte(window_[address % TransferWindowSize]) == 1;
+  if (!ok) {
+    if (sent) commands_.Link().MarkSpoiled();
+    Fail(Box::Upload);
+  }
+  commands_.RestoreDeviceRange(ctx.Zone);
+  return ok ? 0 : 1;
+}
+
+int BufferTransfers::UploadByteSram(const TransferContext& ctx, uint32_t address) {
+  LinkState& st = commands_.State();
+  if (st.NoMonitor != 0) return 1;
+  if (!RangeSound(ctx, address, 1, 1)) {
+    Fail(Box::UploadData);
+    return 1;
+  }
+  commands_.SetTransferRange(ctx.Zone, address, 1);
+  st.LinkStatus = commands_.Sram(kSramWrite, address, 1);
+  const bool sent = st.LinkStatus == kStatusOk;
+  const bool ok = sent && commands_.Link().SendByte(window_[address % TransferWindowSize]) == 1;
+  if (!ok) {
+    if (sent) commands_.Link().MarkSpoiled();
+    Fail(Box::UploadData);
+  }
+  commands_.RestoreDeviceRange(ctx.Zone);
+  return ok ? 0 : 1;
+}
+
+int BufferTransfers::UploadBlockInternal(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  if (n > TransferWindowSize) {
+    Fail(Box::Upload);
+    return 1;
+  }
+  return UploadInternal(ctx, address, std::span<const uint8_t>(window_.data(), n), true, Box::Upload);
+}
+
+int BufferTransfers::UploadBlockSram(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  if (n > TransferWindowSize) {
+    if (commands_.State().NoMonitor != 0) return 1;
+    Fail(Box::Upload);
+    return 1;
+  }
+  return UploadSram(ctx, address, std::span<const uint8_t>(window_.data(), n), Box::Upload);
+}
+
+int BufferTransfers::UploadSerialInternal(const TransferContext& ctx, uint32_t address,
+                                          std::span<const uint8_t> bytes) {
+  if (bytes.size() > kMaxSerialBytes) {
+    Fail(Box::UploadSerial);
+    return 1;
+  }
+  return UploadInternal(ctx, address, bytes, false, Box::UploadSerial);
+}
+
+int BufferTransfers::UploadSerialSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes) {
+  if (bytes.size() > kMaxSerialBytes) {
+    if (commands_.State().NoMonitor != 0) return 1;
+    Fail(Box::UploadSerial);
+    return 1;
+  }
+  return UploadSram(ctx, address, bytes, Box::UploadSerial);
+}
+
+int BufferTransfers::DownloadWindow(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  switch (ctx.Kind) {
+    case TransferBuffer::Internal: return DownloadWindowInternal(ctx, address, n);
+    case TransferBuffer::SramCard: return DownloadWindowSram(ctx, address, n);
+    default: return 1;
+  }
+}
+
+int BufferTransfers::DownloadBlock(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  switch (ctx.Kind) {
+    case TransferBuffer::Internal: return DownloadBlockInternal(ctx, address, n);
+    case TransferBuffer::SramCard: return DownloadBlockSram(ctx, address, n);
+    default: return 1;
+  }
+}
+
+int BufferTransfers::UploadByte(const TransferContext& ctx, uint32_t address) {
+  switch (ctx.Kind) {
+    case TransferBuffer::Internal: return UploadByteInternal(ctx, address);
+    case TransferBuffer::SramCard: return UploadByteSram(ctx, address);
+    default: return 1;
+  }
+}
+
+int BufferTransfers::UploadBlock(const TransferContext& ctx, uint32_t address, uint32_t n) {
+  switch (ctx.Kind) {
+    case TransferBuffer::Internal: return UploadBlockInternal(ctx, address, n);
+    case TransferBuffer::SramCard: return UploadBlockSram(ctx, address, n);
+    default: return 0;
+  }
+}
+
+}  // namespace zolvek

@@ -1,0 +1,305 @@
+#include "programmer/ops/check_workers.h"
+
+#include <vector>
+
+#include "programmer/catalogue/catalogue.h"
+#include "programmer/link/config_transfers.h"
+
+namespace zolvek {
+
+namespace {
+
+// The end of a worker: the final status after the data phase.
+// readErrorFatal: a failed ReadErrorAddress returns 1 at once (verify).
+int FinalStatus(OperationEngine& e, CounterField* dc, bool failed, bool aborted, bool readErrorFatal) {
+  LinkState& st = e.State();
+  const uint16_t status = e.Link().ReceiveByte(check_wait::kFinal);
+  if (aborted) {
+    e.Link().MarkSpoiled();
+    return 1;
+  }
+  if (status == 0) return 1;
+  if ((status & 0xFF) != 0) {
+    failed = true;
+    if (e.ReadErrorAddress(st.ErrorAddress) != 0 && readErrorFatal) return 1;
+  } else if (!failed) {
+    st.ErrorAddress = e.Ops().DeviceEnd;
+  }
+  e.DrawCounter(dc, st.ErrorAddress);
+  return failed ? 1 : 0;
+}
+
+// The page workers of blank check and verify. blank: a page without reply
+// sets LinkStatus 3.
+int CheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uint8_t code, bool blank) {
+  LinkState& st = e.State();
+  OpsState& ops = e.Ops();
+  if (e.Open(code, true) != 0) return 1;
+  const uint32_t pages = e.PageCount();
+  e.DrawCounter(dc, ops.DeviceStart);
+  st.ProgressTotal = static_cast<int32_t>(pages);
+  st.ProgressCount = 0;
+  bool failed = false, aborted = false;
+  for (uint32_t i = 0; i < pages; ++i) {
+    if (e.EscDown()) {
+      e.Link().SendByte(1);
+      st.LinkStatus = kStatusAborted;
+      failed = aborted = true;
+      break;
+    }
+    e.Link().SendByte(0);
+    st.ErrorAddress = e.PageAddress(i);
+    e.DrawCounter(dc, st.ErrorAddress);
+    e.ShowProgress(dialog);
+    const uint16_t reply = e.Link().ReceiveByte(check_wait::kPage);
+    if (reply == 0) {
+      e.Link().SendByte(1);
+      if (blank) st.LinkStatus = kStatusNotSent;
+      e.Link().MarkSpoiled();
+      return 1;
+    }
+    if ((reply & 0xFF) != 0) {
+      failed = true;
+      break;
+    }
+    ++st.ProgressCount;
+  }
+  return FinalStatus(e, dc, failed, aborted, !blank);
+}
+
+// The expected byte of device address DeviceStart + k (the zone was checked).
+uint8_t Expected(OperationEngine& e, uint32_t k) { return e.Ops().PcBuffer[e.BufferIndex(k)]; }
+
+// A stream worker refuses a zone it cannot stream: nothing is sent.
+bool StreamZoneRefused(OperationEngine& e, CounterField* dc) {
+  if (e.CheckTargetZone() && e.Ops().BufferKind.IsPcMemory()) return false;
+  e.State().LinkStatus = kStatusRefused;
+  e.State().ErrorAddress = e.Ops().DeviceStart;
+  e.DrawCounter(dc, e.Ops().DeviceStart);
+  return true;
+}
+
+void StartAddressProgress(OperationEngine& e, ProgressTarget* dialog) {
+  LinkState& st = e.State();
+  st.ProgressTotal = static_cast<int32_t>(e.Ops().DeviceEnd - e.Ops().DeviceStart + 1);
+  st.ProgressCount = 0;
+  e.ShowProgress(dialog);
+}
+
+}  // namespace
+
+int BlankCheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  return CheckPages(e, dialog, dc, OP_BLANK, true);
+}
+
+int VerifyFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  if (e.Ops().ByteSelect != 1) {
+    e.State().LinkStatus = kStatusRefused;
+    return 1;
+  }
+  return CheckPages(e, dialog, dc, OP_VERIFY, false);
+}
+
+int VerifyStreamCom(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  if (StreamZoneRefused(e, dc)) return 1;
+  LinkState& st = e.State();
+  const OpsState& ops = e.Ops();
+  if (e.Open(OP_VERIFY_STREAM, false) != 0) return 1;
+  e.Link().SendByte(0xFF);
+  e.Link().ReceiveByte(check_wait::kVerifyMarker);
+  StartAddressProgress(e, dialog);
+  bool failed = false, aborted = false;
+  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
+    e.Link().SendByte(Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)));
+    st.ErrorAddress = static_cast<uint32_t>(a);
+    if ((a & 0xFF) == 0) {
+      e.DrawCounter(dc, st.ErrorAddress);
+      e.ShowProgress(dialog);
+    }
+    if ((a & 0xFF) == 0xFF) {
+      if (e.EscDown()) {
+        e.Link().SendByte(1);
+        st.LinkStatus = kStatusAborted;
+        failed = aborted = true;
+        break;
+      }
+      e.Link().SendByte(0);
+      const uint16_t block = e.Link().ReceiveByte(check_wait::kStreamBlock);
+      if (block == 0) {
+        e.Link().SendByte(1);
+        e.Link().MarkSpoiled();
+        return 1;
+      }
+      if ((block & 0xFF) != 0) {
+        failed = true;
+        break;
+      }
+    }
+    ++st.ProgressCount;
+  }
+  return FinalStatus(e, dc, failed, aborted, true);
+}
+
+int VerifyStreamLpt(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  if (StreamZoneRefused(e, dc)) return 1;
+  LinkState& st = e.State();
+  const OpsState& ops = e.Ops();
+  if (e.Open(OP_VERIFY_STREAM, true) != 0) return 1;
+  StartAddressProgress(e, dialog);
+  bool failed = false, aborted = false;
+  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
+    e.Link().SendByte(Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)));
+    st.ErrorAddress = static_cast<uint32_t>(a);
+    if ((a & 0xFF) == 0) {
+      e.DrawCounter(dc, st.ErrorAddress);
+      e.ShowProgress(dialog);
+    }
+    if ((a & 0xFF) == 0xFF) {
+      if (e.EscDown()) {
+        e.Link().SendByte(1);
+        st.LinkStatus = kStatusAborted;
+        failed = aborted = true;
+        break;
+      }
+      e.Link().SendByte(0);
+      if (e.Link().ReceiveByte(check_wait::kStreamBlock) != 0x100) {
+        failed = true;
+        break;
+      }
+    }
+    ++st.ProgressCount;
+  }
+  return FinalStatus(e, dc, failed, aborted, true);
+}
+
+int VerifyStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  if (StreamZoneRefused(e, dc)) return 1;
+  LinkState& st = e.State();
+  const OpsState& ops = e.Ops();
+  if (e.Open(OP_VERIFY_STREAM, true) != 0) return 1;
+  StartAddressProgress(e, dialog);
+  bool failed = false, aborted = false;
+  std::vector<uint8_t> block;
+  block.reserve(256);
+  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
+    block.push_back(Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)));
+    if ((a & 0xFF) == 0xFF || a == ops.DeviceEnd) {
+      const int r = e.Link().WriteBlock(block.data(), block.size());
+      block.clear();
+      if (r != 0) {
+        failed = true;
+        break;
+      }
+    }
+    st.ErrorAddress = static_cast<uint32_t>(a);
+    if ((a & 0xFFFF) == 0) {
+      e.DrawCounter(dc, st.ErrorAddress);
+      e.ShowProgress(dialog);
+    }
+    if ((a & 0xFFFF) == 0xFFFF) {
+      if (e.EscDown()) {
+        e.Link().SendByte(1);
+        st.LinkStatus = kStatusAborted;
+        failed = aborted = true;
+        break;
+      }
+      e.Link().SendByte(0);
+      if (e.Link().ReceiveByte(check_wait::kStreamBlock) != 0x100) {
+        failed = true;
+        break;
+      }
+    }
+    ++st.ProgressCount;
+  }
+  return FinalStatus(e, dc, failed, aborted, true);
+}
+
+namespace {
+
+int BlockOp(OperationEngine& e, uint8_t code, uint8_t block) {
+  if (e.Open(code, true) != 0) return 1;
+  e.Link().Delay(60);
+  e.Link().SendByte(block);
+  const uint16_t status = e.Link().ReceiveByte(check_wait::kBlockOp);
+  if (status == 0) return 1;
+  if ((status & 0xFF) != 0) e.ReadErrorAddress(e.State().ErrorAddress);
+  return status & 0xFF;
+}
+
+int RunStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  switch (ChooseStreamWorker(e.Ops(), e.LinkKind())) {
+    case StreamWorker::FromBuffer: return VerifyFromBuffer(e, dialog, dc);
+    case StreamWorker::StreamLpt: return VerifyStreamLpt(e, dialog, dc);
+    case StreamWorker::StreamUsb: return VerifyStreamUsb(e, dialog, dc);
+    case StreamWorker::StreamCom: break;
+  }
+  return VerifyStreamCom(e, dialog, dc);
+}
+
+FrameSteps Steps(const char* text, bool fix43) {
+  FrameSteps s;
+  s.statusText = text;
+  s.fix43 = fix43;
+  return s;
+}
+
+FrameSteps BlockSteps(const char* text, FrameSteps::Zone zone) {
+  FrameSteps s;
+  s.zone = zone;
+  s.statusText = text;
+  s.fullProgress = false;
+  return s;
+}
+
+}  // namespace
+
+int BlankCheckBlockOp(OperationEngine& e, uint8_t block) { return BlockOp(e, OP_BLANK_BLOCK, block); }
+int VerifyBlockOp(OperationEngine& e, uint8_t block) { return BlockOp(e, OP_VERIFY_STREAM, block); }
+
+int BlankCheckDevice(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  return e.RunFrame(Steps("Blank checking now!", true), dialog, [&] { return BlankCheckPages(e, dialog, dc); });
+}
+
+int VerifyDevice(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  return e.RunFrame(Steps("Verifying now!", true), dialog, [&] { return RunStream(e, dialog, dc); });
+}
+
+int VerifyDeviceFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+  return e.RunFrame(Steps("Verifying now!", false), dialog, [&] { return VerifyFromBuffer(e, dialog, dc); });
+}
+
+int BlankCheckBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block) {
+  return e.RunFrame(BlockSteps("Blank checking now!", FrameSteps::Zone::Order), dialog,
+                    [&] { return BlankCheckBlockOp(e, block); });
+}
+
+int VerifyBlock(OperationEngine& e, ProgressTarget* dialog, uint8_t block) {
+  return e.RunFrame(BlockSteps("Verifying now!", FrameSteps::Zone::Full), dialog,
+                    [&] { return VerifyBlockOp(e, block); });
+}
+
+MarginResult MarginVerify(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uint32_t profile,
+                          const std::function<void(MarginStep)>& before) {
+  auto step = [&](MarginStep s) {
+    if (before) before(s);
+  };
+  if (profile == 0) {
+    step(MarginStep::Single);
+    const int r = VerifyDevice(e, dialog, dc);
+    return {r, r ? MarginStep::Single : MarginStep::None};
+  }
+  if (profile >= VerifyVoltageRows) {
+    e.State().LinkStatus = kStatusRefused;
+    return {1, MarginStep::High};
+  }
+  const auto& row = VerifyVoltageTable[profile];
+  step(MarginStep::High);
+  ConfigTransfers(e.Cmd()).SetVerifyLevels(row[0], row[2], row[4]);
+  if (VerifyDevice(e, dialog, dc) != 0) return {1, MarginStep::High};
+  step(MarginStep::Low);
+  ConfigTransfers(e.Cmd()).SetVerifyLevels(row[1], row[3], row[5]);
+  if (VerifyDevice(e, dialog, dc) != 0) return {1, MarginStep::Low};
+  return {0, MarginStep::None};
+}
+
+}  // namespace zolvek
