@@ -30,8 +30,7 @@ using namespace vx930;
 // Counts what crosses the link in each direction.
 class CountingLink final : public platform::ByteLink {
 public:
-  CountingLink(std::unique_ptr<platform::ByteLink> inner, std::atomic<uint64_t>& tx,
-               std::atomic<uint64_t>& rx)
+  CountingLink(std::unique_ptr<platform::ByteLink> inner, std::atomic<uint64_t>& tx, std::atomic<uint64_t>& rx)
       : inner_(std::move(inner)), tx_(tx), rx_(rx) {}
   bool Write(const uint8_t* d, size_t n, size_t& w) override {
     const bool ok = inner_->Write(d, n, w);

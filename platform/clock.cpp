@@ -11,9 +11,7 @@ uint32_t SystemClock::Tick() {
   return static_cast<uint32_t>(ms);
 }
 
-void SystemClock::Sleep(uint32_t ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
+void SystemClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void VirtualClock::Sleep(uint32_t ms) {
   slept_.fetch_add(ms);

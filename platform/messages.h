@@ -57,7 +57,7 @@ public:
   void QueueAnswer(Answer a);
   std::vector<Message> Shown() const;
   std::vector<std::string> Texts() const;  // the texts shown, in order
-  std::string LastText() const;            // "" when none
+  std::string LastText() const;  // "" when none
   int Beeps(bool success) const;
   void Clear();
 

@@ -104,8 +104,7 @@ bool SerialPort::Open(const std::string& device, uint32_t baud) {
   // read of 0 bytes can only mean a hang-up.
   tio.c_cc[VMIN] = 1;
   tio.c_cc[VTIME] = 0;
-  if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0)
-    return Fail(device + ": baud rate");
+  if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) return Fail(device + ": baud rate");
   if (::tcsetattr(fd_, TCSANOW, &tio) != 0) return Fail(device + ": line settings");
   // Bytes that arrived before we owned the line belong to nobody.
   ::tcflush(fd_, TCIOFLUSH);
@@ -162,8 +161,7 @@ bool SerialPort::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::siz
     pollfd p{fd_, POLLIN, 0};
     const int pr = ::poll(&p, 1, static_cast<int>(timeoutMs - elapsed));
     if (pr < 0 && errno != EINTR) return false;
-    if (pr > 0 && !(p.revents & POLLIN) && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-      return false;
+    if (pr > 0 && !(p.revents & POLLIN) && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
   }
   return true;
 }

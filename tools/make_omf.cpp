@@ -209,8 +209,7 @@ int main(int argc, char** argv) {
   if (!publics.empty()) w.PublicSymbols(publics);
   for (const Procedure* p : ordered) {
     w.ProcedureBegin(Upper(p->name));
-    w.Content(static_cast<uint16_t>(*p->lo),
-              std::vector<uint8_t>(image->begin() + *p->lo, image->begin() + p->hi + 1));
+    w.Content(static_cast<uint16_t>(*p->lo), std::vector<uint8_t>(image->begin() + *p->lo, image->begin() + p->hi + 1));
     if (!p->lines.empty()) w.LineNumbers(p->lines);
     if (!p->locals.empty()) w.LocalSymbols(p->locals);
     w.ProcedureEnd();

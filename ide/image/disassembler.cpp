@@ -74,8 +74,7 @@ std::string CDecodeHex::GetBitAdd(uint8_t bit) const {
   return std::string(out.View());
 }
 
-void CDecodeHex::FormatOperands(LineWriter& out, std::string_view pattern, int32_t length,
-                                int32_t a) const {
+void CDecodeHex::FormatOperands(LineWriter& out, std::string_view pattern, int32_t length, int32_t a) const {
   const CodeImage& code = Code();
   // Callers keep a..a+length-1 inside the image; a pattern that asks for more
   // bytes than that still reads nothing past the top.

@@ -19,8 +19,8 @@ namespace {
 constexpr int32_t kTop = static_cast<int32_t>(kCodeSize);
 }
 
-void CDecodeHex::GetNextPC(int32_t address, const TargetImages& target, int32_t& next,
-                           uint8_t& callFlag, int32_t& other) const {
+void CDecodeHex::GetNextPC(int32_t address, const TargetImages& target, int32_t& next, uint8_t& callFlag,
+                           int32_t& other) const {
   callFlag = 0;
   if (address < 0 || address >= kTop) {
     next = other = address;
@@ -53,8 +53,7 @@ void CDecodeHex::GetNextPC(int32_t address, const TargetImages& target, int32_t&
       callFlag = 1;
       return;
     }
-    case TransferKind::None:
-      break;
+    case TransferKind::None: break;
   }
   if (op == 0x22) {  // RET: high byte at the stack pointer, low byte below it
     const uint8_t sp = target.SFRImage[kSfrIndexSP];

@@ -27,23 +27,23 @@ enum class MemorySpace : uint8_t {
 // Integers are stored big-endian in target memory.
 enum class OmfTypeIndex : uint8_t {
   UnTyped = 0,
-  tiBit = 1,          // 1 bit
-  tiChar = 2,         // 1 byte
-  tiUChar = 3,        // 1 byte
-  tiInt = 4,          // 2 bytes
-  tiUInt = 5,         // 2 bytes
-  tiLong = 6,         // 4 bytes
-  tiULong = 7,        // 4 bytes
-  tiFlatLitEdn = 8,   // 4-byte float, little-endian
-  tiDouble = 9,       // handled as the 4-byte little-endian float
+  tiBit = 1,  // 1 bit
+  tiChar = 2,  // 1 byte
+  tiUChar = 3,  // 1 byte
+  tiInt = 4,  // 2 bytes
+  tiUInt = 5,  // 2 bytes
+  tiLong = 6,  // 4 bytes
+  tiULong = 7,  // 4 bytes
+  tiFlatLitEdn = 8,  // 4-byte float, little-endian
+  tiDouble = 9,  // handled as the 4-byte little-endian float
   tiCodeLabel = 10,
   tiVoid = 11,
-  tiFloatBigEdn = 12, // 4-byte float, big-endian
+  tiFloatBigEdn = 12,  // 4-byte float, big-endian
   tiOverFlow = 31,
 };
 
 struct OmfLineEntry {
-  uint32_t Line = 0;     // source line number, 1-based as in the file
+  uint32_t Line = 0;  // source line number, 1-based as in the file
   uint32_t Address = 0;  // code address where that line's code starts
 };
 
@@ -69,7 +69,7 @@ struct OmfSymbol {
   uint16_t Address = 0;  // for BIT: the bit address
   OmfTypeIndex TypeIndex = OmfTypeIndex::UnTyped;
   uint8_t NameLen = 0;  // the name length the file gives
-  std::string Name;     // the name, up to its first NUL if the file has one
+  std::string Name;  // the name, up to its first NUL if the file has one
   const OmfTypeRecord* Types = nullptr;  // last type record read before it; kept, never used
   const OmfSymbol* Next = nullptr;
 };

@@ -263,19 +263,33 @@ constexpr std::array<OpcodeRow, 256> kOpcodes{{
 }};
 
 constexpr std::array<TransferRow, 29> kRelBranches{{
-    {0x40, 2}, {0x50, 2}, {0x20, 3}, {0x30, 3}, {0x10, 3}, {0x80, 2}, {0x60, 2}, {0x70, 2},
-    {0xB4, 3}, {0xB5, 3}, {0xB6, 3}, {0xB7, 3}, {0xB8, 3}, {0xB9, 3}, {0xBA, 3}, {0xBB, 3},
-    {0xBC, 3}, {0xBD, 3}, {0xBE, 3}, {0xBF, 3},
-    {0xD8, 2}, {0xD9, 2}, {0xDA, 2}, {0xDB, 2}, {0xDC, 2}, {0xDD, 2}, {0xDE, 2}, {0xDF, 2},
-    {0xD5, 3},
+    {0x40, 2}, {0x50, 2}, {0x20, 3}, {0x30, 3}, {0x10, 3}, {0x80, 2}, {0x60, 2}, {0x70, 2}, {0xB4, 3}, {0xB5, 3},
+    {0xB6, 3}, {0xB7, 3}, {0xB8, 3}, {0xB9, 3}, {0xBA, 3}, {0xBB, 3}, {0xBC, 3}, {0xBD, 3}, {0xBE, 3}, {0xBF, 3},
+    {0xD8, 2}, {0xD9, 2}, {0xDA, 2}, {0xDB, 2}, {0xDC, 2}, {0xDD, 2}, {0xDE, 2}, {0xDF, 2}, {0xD5, 3},
 }};
 
 constexpr std::array<TransferRow, 9> kAbsJumps{{
-    {0x02, 3}, {0x01, 2}, {0x21, 2}, {0x41, 2}, {0x61, 2}, {0x81, 2}, {0xA1, 2}, {0xC1, 2}, {0xE1, 2},
+    {0x02, 3},
+    {0x01, 2},
+    {0x21, 2},
+    {0x41, 2},
+    {0x61, 2},
+    {0x81, 2},
+    {0xA1, 2},
+    {0xC1, 2},
+    {0xE1, 2},
 }};
 
 constexpr std::array<TransferRow, 9> kCalls{{
-    {0x11, 2}, {0x31, 2}, {0x51, 2}, {0x71, 2}, {0x91, 2}, {0xB1, 2}, {0xD1, 2}, {0xF1, 2}, {0x12, 3},
+    {0x11, 2},
+    {0x31, 2},
+    {0x51, 2},
+    {0x71, 2},
+    {0x91, 2},
+    {0xB1, 2},
+    {0xD1, 2},
+    {0xF1, 2},
+    {0x12, 3},
 }};
 
 constexpr const TransferRow* Find(std::span<const TransferRow> table, uint8_t opcode) {
@@ -324,9 +338,7 @@ const std::array<TransferRow, 29> RelBranchTable = kRelBranches;
 const std::array<TransferRow, 9> AbsJumpTable = kAbsJumps;
 const std::array<TransferRow, 9> CallTable = kCalls;
 
-const TransferRow* FindTransfer(std::span<const TransferRow> table, uint8_t opcode) {
-  return Find(table, opcode);
-}
+const TransferRow* FindTransfer(std::span<const TransferRow> table, uint8_t opcode) { return Find(table, opcode); }
 
 TransferKind KindOf(uint8_t opcode) { return kKinds[opcode]; }
 

@@ -10,7 +10,7 @@
 namespace vx930 {
 
 struct OpcodeRow {
-  int32_t length;             // 1, 2 or 3 bytes
+  int32_t length;  // 1, 2 or 3 bytes
   std::string_view mnemonic;  // upper case, blank-padded to exactly 7 characters
   // Operands in the published notation, separated by "^"; tokens that take
   // operand bytes: direct, #data, #data16, addr11, addr16, rel, bit, /bit.

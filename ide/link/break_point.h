@@ -6,8 +6,8 @@
 namespace vx930 {
 
 struct BreakPointRec {
-  uint32_t address = 0;   // code address 0x0000..0xFFFF
-  uint8_t enabled = 0;    // 1 armed, 0 not
+  uint32_t address = 0;  // code address 0x0000..0xFFFF
+  uint8_t enabled = 0;  // 1 armed, 0 not
   uint8_t passCount = 0;  // 0..254 passes before the stop; sent as passCount + 1
 };
 

@@ -230,8 +230,7 @@ bool CCmdSet::Simple(IceCommand cmd, uint8_t p1, uint8_t p2, int tries, bool pau
   return Repeated(frame, reply, kShortReply, tries, pause);
 }
 
-bool CCmdSet::SingleShort(IceCommand cmd, uint8_t p1, uint8_t p2,
-                          std::span<const uint8_t> payload) {
+bool CCmdSet::SingleShort(IceCommand cmd, uint8_t p1, uint8_t p2, std::span<const uint8_t> payload) {
   if (!port_) return false;
   const auto frame = MakeFrame(p1, p2, cmd, payload);
   if (!frame) return false;
@@ -240,8 +239,7 @@ bool CCmdSet::SingleShort(IceCommand cmd, uint8_t p1, uint8_t p2,
   return SingleSend(*frame, reply, kShortReply);
 }
 
-bool CCmdSet::BlockShort(IceCommand cmd, uint8_t p1, uint8_t p2,
-                         std::span<const uint8_t> payload) {
+bool CCmdSet::BlockShort(IceCommand cmd, uint8_t p1, uint8_t p2, std::span<const uint8_t> payload) {
   if (!port_) return false;
   const auto frame = MakeFrame(p1, p2, cmd, payload);
   if (!frame) return false;
@@ -250,25 +248,21 @@ bool CCmdSet::BlockShort(IceCommand cmd, uint8_t p1, uint8_t p2,
   return BlockSend(*frame, reply, kShortReply);
 }
 
-bool CCmdSet::FetchData(IceCommand cmd, uint8_t p2, std::span<uint8_t> out, std::size_t n,
-                        bool repeated) {
+bool CCmdSet::FetchData(IceCommand cmd, uint8_t p2, std::span<uint8_t> out, std::size_t n, bool repeated) {
   if (!port_ || n > kIceMaxPayload || out.size() < n) return false;
   const IceFrame frame = *MakeFrame(0, p2, cmd);
   SaveHeader(frame.header);
   Reply reply;
   const std::size_t length = n + kIceFrameOverhead;
-  const bool ok = repeated ? Repeated(frame, reply, length, 2, false)
-                           : SingleSend(frame, reply, length);
+  const bool ok = repeated ? Repeated(frame, reply, length, 2, false) : SingleSend(frame, reply, length);
   if (!ok) return false;
   std::copy_n(reply.begin() + 4, n, out.begin());
   return true;
 }
 
-bool CCmdSet::ReqList(IceCommand cmd, std::span<const uint8_t> addresses, std::size_t n,
-                      std::size_t bytesPerAddress) {
+bool CCmdSet::ReqList(IceCommand cmd, std::span<const uint8_t> addresses, std::size_t n, std::size_t bytesPerAddress) {
   // The fetch counts the values in one byte, the request the address bytes.
-  if (n > kIceMaxPayload || n * bytesPerAddress > kIceMaxPayload ||
-      addresses.size() < n * bytesPerAddress)
+  if (n > kIceMaxPayload || n * bytesPerAddress > kIceMaxPayload || addresses.size() < n * bytesPerAddress)
     return false;
   return SingleShort(cmd, 0, 0, addresses.first(n * bytesPerAddress));
 }
@@ -320,9 +314,7 @@ bool CCmdSet::ClearBrkPnt() { return Simple(icClearBrkPnt, 0, 0, 2, true); }
 
 // ---- SFR block ---------------------------------------------------------------
 
-bool CCmdSet::RxSFR(std::span<uint8_t, kSfrBlockSize> out) {
-  return ReqSFR() && WaitReady() && FetchSFR(out);
-}
+bool CCmdSet::RxSFR(std::span<uint8_t, kSfrBlockSize> out) { return ReqSFR() && WaitReady() && FetchSFR(out); }
 
 bool CCmdSet::ReqSFR() { return Simple(icReqSFR, 0, 0, 2, false); }
 
@@ -338,9 +330,7 @@ bool CCmdSet::RxInRAM(Block out, uint8_t s) { return ReqInRAM(s) && WaitReady() 
 
 bool CCmdSet::ReqInRAM(uint8_t s) { return SingleShort(icReqInRAM, 0, s); }
 
-bool CCmdSet::FetchInRAM(Block out) {
-  return FetchData(icFetchInRAM, 0, out, kIceBlockSize, false);
-}
+bool CCmdSet::FetchInRAM(Block out) { return FetchData(icFetchInRAM, 0, out, kIceBlockSize, false); }
 
 bool CCmdSet::TxInRAM(uint16_t address, ConstBlock bytes) {
   return BlockShort(icTxInRAM, Hi(address), Lo(address), bytes);
@@ -348,15 +338,11 @@ bool CCmdSet::TxInRAM(uint16_t address, ConstBlock bytes) {
 
 // ---- 1 KB RAM ----------------------------------------------------------------
 
-bool CCmdSet::Rx1kRAM(Block out, uint16_t address) {
-  return Req1kRAM(address) && WaitReady() && Fetch1kRAM(out);
-}
+bool CCmdSet::Rx1kRAM(Block out, uint16_t address) { return Req1kRAM(address) && WaitReady() && Fetch1kRAM(out); }
 
 bool CCmdSet::Req1kRAM(uint16_t address) { return SingleShort(icReq1kRAM, Hi(address), Lo(address)); }
 
-bool CCmdSet::Fetch1kRAM(Block out) {
-  return FetchData(icFetch1kRAM, 0, out, kIceBlockSize, false);
-}
+bool CCmdSet::Fetch1kRAM(Block out) { return FetchData(icFetch1kRAM, 0, out, kIceBlockSize, false); }
 
 bool CCmdSet::Tx1kRAM(uint16_t address, ConstBlock bytes) {
   return BlockShort(icTx1kRAM, Hi(address), Lo(address), bytes);
@@ -382,36 +368,30 @@ bool CCmdSet::ReqExRAMList(std::span<const uint8_t> addresses, std::size_t n) {
 }
 
 bool CCmdSet::FetchInRAMList(std::span<uint8_t> out, std::size_t n) {
-  return n <= kIceMaxPayload &&
-         FetchData(icFetchInRAMList, static_cast<uint8_t>(n), out, n, false);
+  return n <= kIceMaxPayload && FetchData(icFetchInRAMList, static_cast<uint8_t>(n), out, n, false);
 }
 
 bool CCmdSet::Fetch1kRAMList(std::span<uint8_t> out, std::size_t n) {
-  return n <= kIceMaxPayload &&
-         FetchData(icFetch1kRAMList, static_cast<uint8_t>(n), out, n, false);
+  return n <= kIceMaxPayload && FetchData(icFetch1kRAMList, static_cast<uint8_t>(n), out, n, false);
 }
 
 bool CCmdSet::FetchExRAMList(std::span<uint8_t> out, std::size_t n) {
-  return n <= kIceMaxPayload &&
-         FetchData(icFetchExRAMList, static_cast<uint8_t>(n), out, n, false);
+  return n <= kIceMaxPayload && FetchData(icFetchExRAMList, static_cast<uint8_t>(n), out, n, false);
 }
 
-bool CCmdSet::RxInRAMList(std::span<const uint8_t> addresses, std::span<uint8_t> out,
-                          std::size_t n) {
+bool CCmdSet::RxInRAMList(std::span<const uint8_t> addresses, std::span<uint8_t> out, std::size_t n) {
   // Checked before anything is sent, so that a fetch that cannot be taken
   // never leaves a request behind on the board.
   if (out.size() < n) return false;
   return ReqInRAMList(addresses, n) && WaitReady() && FetchInRAMList(out, n);
 }
 
-bool CCmdSet::Rx1kRAMList(std::span<const uint8_t> addresses, std::span<uint8_t> out,
-                          std::size_t n) {
+bool CCmdSet::Rx1kRAMList(std::span<const uint8_t> addresses, std::span<uint8_t> out, std::size_t n) {
   if (out.size() < n) return false;
   return Req1kRAMList(addresses, n) && WaitReady() && Fetch1kRAMList(out, n);
 }
 
-bool CCmdSet::RxExRAMList(std::span<const uint8_t> addresses, std::span<uint8_t> out,
-                          std::size_t n) {
+bool CCmdSet::RxExRAMList(std::span<const uint8_t> addresses, std::span<uint8_t> out, std::size_t n) {
   if (out.size() < n) return false;
   return ReqExRAMList(addresses, n) && WaitReady() && FetchExRAMList(out, n);
 }
@@ -448,15 +428,11 @@ bool CCmdSet::RxROMBlock(uint16_t address, Block out) {
   return true;
 }
 
-bool CCmdSet::RxExRAM(Block out, uint16_t address) {
-  return ReqExRAM(address) && WaitReady() && FetchExRAM(out);
-}
+bool CCmdSet::RxExRAM(Block out, uint16_t address) { return ReqExRAM(address) && WaitReady() && FetchExRAM(out); }
 
 bool CCmdSet::ReqExRAM(uint16_t address) { return SingleShort(icReqExRAM, Hi(address), Lo(address)); }
 
-bool CCmdSet::FetchExRAM(Block out) {
-  return FetchData(icFetchExRAM, 0, out, kIceBlockSize, false);
-}
+bool CCmdSet::FetchExRAM(Block out) { return FetchData(icFetchExRAM, 0, out, kIceBlockSize, false); }
 
 bool CCmdSet::TxExRAM(uint16_t address, ConstBlock bytes) {
   return BlockShort(icTxExRAM, Hi(address), Lo(address), bytes);
@@ -464,9 +440,7 @@ bool CCmdSet::TxExRAM(uint16_t address, ConstBlock bytes) {
 
 bool CCmdSet::TxLockBits(uint8_t v) { return Simple(icTxLockBits, v, 0, 3, false); }
 
-bool CCmdSet::RxLockBits(uint8_t& value) {
-  return ReqLockBits() && WaitReady() && FetchLockBits(value);
-}
+bool CCmdSet::RxLockBits(uint8_t& value) { return ReqLockBits() && WaitReady() && FetchLockBits(value); }
 
 bool CCmdSet::ReqLockBits() { return SingleShort(icReqLockBits, 0, 0); }
 
@@ -480,9 +454,7 @@ bool CCmdSet::FetchLockBits(uint8_t& value) {
   return true;
 }
 
-bool CCmdSet::RxSignature(std::span<uint8_t, 3> out) {
-  return ReqSignature() && WaitReady() && FetchSignature(out);
-}
+bool CCmdSet::RxSignature(std::span<uint8_t, 3> out) { return ReqSignature() && WaitReady() && FetchSignature(out); }
 
 bool CCmdSet::ReqSignature() { return SingleShort(icReqSignature, 0, 0); }
 

@@ -178,8 +178,7 @@ private:
   bool SingleShort(IceCommand cmd, uint8_t p1, uint8_t p2, std::span<const uint8_t> payload = {});
   bool BlockShort(IceCommand cmd, uint8_t p1, uint8_t p2, std::span<const uint8_t> payload);
   bool FetchData(IceCommand cmd, uint8_t p2, std::span<uint8_t> out, std::size_t n, bool repeated);
-  bool ReqList(IceCommand cmd, std::span<const uint8_t> addresses, std::size_t n,
-               std::size_t bytesPerAddress);
+  bool ReqList(IceCommand cmd, std::span<const uint8_t> addresses, std::size_t n, std::size_t bytesPerAddress);
 
   COM_Port* port_;
   std::array<uint8_t, 4> LastHeader_{};

@@ -10,9 +10,7 @@ bool CmdSetCommands::TxBrkPnt(const BreakPointRec* table, int count) {
   return cmd_.TxBrkPnt(std::span<const BreakPointRec>(table, n), n);
 }
 
-bool CmdSetCommands::RxSFR(uint8_t* out) {
-  return cmd_.RxSFR(std::span<uint8_t, kSfrBlockSize>(out, kSfrBlockSize));
-}
+bool CmdSetCommands::RxSFR(uint8_t* out) { return cmd_.RxSFR(std::span<uint8_t, kSfrBlockSize>(out, kSfrBlockSize)); }
 
 bool CmdSetCommands::TxSFR(const uint8_t* bytes, int count) {
   if (count < 0) return false;
@@ -41,8 +39,7 @@ template <class Read>
 bool ListRead(Read read, const uint8_t* addresses, uint8_t* out, int n, std::size_t bytesPerAddress) {
   if (n < 0) return false;
   const auto count = static_cast<std::size_t>(n);
-  return read(std::span<const uint8_t>(addresses, count * bytesPerAddress), std::span<uint8_t>(out, count),
-              count);
+  return read(std::span<const uint8_t>(addresses, count * bytesPerAddress), std::span<uint8_t>(out, count), count);
 }
 
 }  // namespace

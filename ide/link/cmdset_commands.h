@@ -29,9 +29,7 @@ public:
   bool ResetICE() override { return cmd_.ResetICE(); }
   bool RunICE() override { return cmd_.RunICE(); }
   bool StepICE() override { return cmd_.StepICE(); }
-  bool RunRange(uint16_t lineEnd, uint16_t procedureEnd) override {
-    return cmd_.RunRange(lineEnd, procedureEnd);
-  }
+  bool RunRange(uint16_t lineEnd, uint16_t procedureEnd) override { return cmd_.RunRange(lineEnd, procedureEnd); }
   bool StopICE() override { return cmd_.StopICE(); }
   bool BusyCheck(uint8_t& status) override { return cmd_.BusyCheck(status); }
   bool TxBrkPnt(const BreakPointRec* table, int count) override;

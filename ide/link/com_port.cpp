@@ -30,8 +30,8 @@ bool COM_Port::OpenPort() {
   ClosePort();
   hCom = source_ ? source_(PortNo) : nullptr;
   if (!hCom) {
-    platform::Messages().Show(platform::Message{"Open ComPort Error!!", "", platform::Buttons::Ok,
-                                                platform::Icon::None});
+    platform::Messages().Show(
+        platform::Message{"Open ComPort Error!!", "", platform::Buttons::Ok, platform::Icon::None});
     return false;
   }
   return true;

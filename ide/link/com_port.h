@@ -51,9 +51,7 @@ public:
 
   bool IsOpen() const { return hCom != nullptr; }
   int GetPortNo() const { return PortNo; }
-  static uint32_t ReadTimeoutMs(uint32_t count) {
-    return kReadTimeoutConstantMs + kReadTimeoutPerByteMs * count;
-  }
+  static uint32_t ReadTimeoutMs(uint32_t count) { return kReadTimeoutConstantMs + kReadTimeoutPerByteMs * count; }
 
 private:
   void ClosePort();

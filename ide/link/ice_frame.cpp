@@ -15,8 +15,7 @@ std::vector<uint8_t> IceFrame::Bytes() const {
   return bytes;
 }
 
-std::optional<IceFrame> MakeFrame(uint8_t p1, uint8_t p2, IceCommand cmd,
-                                  std::span<const uint8_t> payload) {
+std::optional<IceFrame> MakeFrame(uint8_t p1, uint8_t p2, IceCommand cmd, std::span<const uint8_t> payload) {
   if (payload.size() > kIceMaxPayload) return std::nullopt;
   IceFrame f;
   f.header = {static_cast<uint8_t>(payload.size()), p1, p2, cmd};

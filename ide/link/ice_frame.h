@@ -16,8 +16,8 @@
 
 namespace vx930 {
 
-inline constexpr std::size_t kIceBlockSize = 64;     // RAM, code and external blocks
-inline constexpr std::size_t kIceMaxPayload = 255;   // what the length byte can count
+inline constexpr std::size_t kIceBlockSize = 64;  // RAM, code and external blocks
+inline constexpr std::size_t kIceMaxPayload = 255;  // what the length byte can count
 inline constexpr std::size_t kIceFrameOverhead = 5;  // header and checksum
 inline constexpr std::size_t kIceMaxReply = kIceMaxPayload + kIceFrameOverhead;
 
@@ -36,7 +36,6 @@ struct IceFrame {
 
 // Builds a request with Len = payload size; nothing when the payload is
 // longer than the length byte can count.
-std::optional<IceFrame> MakeFrame(uint8_t p1, uint8_t p2, IceCommand cmd,
-                                  std::span<const uint8_t> payload = {});
+std::optional<IceFrame> MakeFrame(uint8_t p1, uint8_t p2, IceCommand cmd, std::span<const uint8_t> payload = {});
 
 }  // namespace vx930

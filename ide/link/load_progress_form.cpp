@@ -22,8 +22,7 @@ QFont BoldPixels(int px, const QString& family = {}) {
 
 }  // namespace
 
-TLoadProgressForm::TLoadProgressForm(CCmdSet* iceCmd, const CodeImage& image, QWidget* owner)
-    : QDialog(owner) {
+TLoadProgressForm::TLoadProgressForm(CCmdSet* iceCmd, const CodeImage& image, QWidget* owner) : QDialog(owner) {
   setObjectName("LoadProgressForm");
   setWindowTitle("Download");
   setModal(true);

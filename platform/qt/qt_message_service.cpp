@@ -41,8 +41,8 @@ Answer FromQt(int button) {
 }
 
 Answer ShowOnGuiThread(const Message& m) {
-  QMessageBox box(ToQt(m.icon), QString::fromStdString(m.caption), QString::fromStdString(m.text),
-                  ToQt(m.buttons), QApplication::activeWindow());
+  QMessageBox box(ToQt(m.icon), QString::fromStdString(m.caption), QString::fromStdString(m.text), ToQt(m.buttons),
+                  QApplication::activeWindow());
   return FromQt(box.exec());
 }
 
@@ -53,8 +53,8 @@ Answer QtMessageService::Show(const Message& message) {
   if (!app) return DefaultAnswer(message.buttons);
   if (QThread::currentThread() == app->thread()) return ShowOnGuiThread(message);
   Answer result = DefaultAnswer(message.buttons);
-  QMetaObject::invokeMethod(app, [&] { result = ShowOnGuiThread(message); },
-                            Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      app, [&] { result = ShowOnGuiThread(message); }, Qt::BlockingQueuedConnection);
   return result;
 }
 

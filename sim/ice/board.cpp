@@ -18,9 +18,7 @@ EngineConfig EngineConfigFor(const BoardConfig& c) {
 }  // namespace
 
 Board::Board(const BoardConfig& config)
-    : config_(config),
-      log_(config.logCapacity),
-      engine_(target_, faults_, log_, EngineConfigFor(config)) {
+    : config_(config), log_(config.logCapacity), engine_(target_, faults_, log_, EngineConfigFor(config)) {
   if (config_.pacing == Pacing::RealTime) thread_ = std::thread([this] { RunLoop(); });
 }
 

@@ -46,9 +46,9 @@ enum class Pacing { Manual, RealTime };
 
 struct BoardConfig {
   Pacing pacing = Pacing::Manual;
-  uint32_t cyclesPerPoll = 30000;            // Manual only
+  uint32_t cyclesPerPoll = 30000;  // Manual only
   uint32_t machineCyclesPerSecond = 921600;  // RealTime only
-  EngineConfig engine;                       // its cyclesPerPoll is set from the above
+  EngineConfig engine;  // its cyclesPerPoll is set from the above
   size_t logCapacity = 100000;
 };
 

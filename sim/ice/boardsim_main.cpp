@@ -112,11 +112,8 @@ int main(int argc, char** argv) {
       std::printf("%s\n", server.SlavePath().c_str());
       std::fflush(stdout);
       switch (server.Serve(g_stop, &error)) {
-        case sim::ice::PtyServer::End::Stopped:
-          break;
-        case sim::ice::PtyServer::End::HungUp:
-          std::fprintf(stderr, "vx930-boardsim: hung up (fault)\n");
-          break;
+        case sim::ice::PtyServer::End::Stopped: break;
+        case sim::ice::PtyServer::End::HungUp: std::fprintf(stderr, "vx930-boardsim: hung up (fault)\n"); break;
         case sim::ice::PtyServer::End::Failed:
           std::fprintf(stderr, "vx930-boardsim: %s\n", error.c_str());
           status = 1;

@@ -105,21 +105,11 @@ std::vector<uint8_t> Engine::Execute(const Effects& fx) {
       if (target_.Running()) return MakeReply(stBusy, p1, p2);
       for (size_t i = 0; i < kBlockSize; ++i) m.code[static_cast<uint16_t>(address + i)] = payload[i];
       break;
-    case icRun:
-      target_.Run();
-      break;
-    case icStop:
-      target_.Stop();
-      break;
-    case icReset:
-      target_.Reset();
-      break;
-    case icStep:
-      target_.Step();
-      break;
-    case icRunRange:
-      target_.RunRange(address, static_cast<uint16_t>(payload[0] << 8 | payload[1]));
-      break;
+    case icRun: target_.Run(); break;
+    case icStop: target_.Stop(); break;
+    case icReset: target_.Reset(); break;
+    case icStep: target_.Step(); break;
+    case icRunRange: target_.RunRange(address, static_cast<uint16_t>(payload[0] << 8 | payload[1])); break;
     case icBusyCheck: {
       // A forced busy answer spoils the reply only: the target runs its slice as ever.
       if (config_.cyclesPerPoll > 0) target_.Execute(config_.cyclesPerPoll);
@@ -132,9 +122,7 @@ std::vector<uint8_t> Engine::Execute(const Effects& fx) {
         target_.SetBreakpoint(k, Breakpoint{static_cast<uint16_t>(e[0] << 8 | e[1]), e[2] != 0, e[3]});
       }
       break;
-    case icClearBrkPnt:
-      target_.ClearBreakpoints();
-      break;
+    case icClearBrkPnt: target_.ClearBreakpoints(); break;
     case icEraseChip:
       m.code.fill(0xFF);
       lockBits_ = 0xFF;
@@ -150,47 +138,31 @@ std::vector<uint8_t> Engine::Execute(const Effects& fx) {
     case icTxInRAM:
       for (size_t i = 0; i < kBlockSize; ++i) m.iram[(address + i) & 0xFF] = payload[i];
       break;
-    case icFetchInRAM:
-      return MakeReply(code, p1, p2, inRamData_.data(), inRamData_.size());
+    case icFetchInRAM: return MakeReply(code, p1, p2, inRamData_.data(), inRamData_.size());
     case icReq1kRAM:
       for (size_t i = 0; i < kBlockSize; ++i) ram1kData_[i] = m.ram1k[(address + i) & 0x3FF];
       break;
     case icTx1kRAM:
       for (size_t i = 0; i < len; ++i) m.ram1k[(address + i) & 0x3FF] = payload[i];
       break;
-    case icFetch1kRAM:
-      return MakeReply(code, p1, p2, ram1kData_.data(), ram1kData_.size());
+    case icFetch1kRAM: return MakeReply(code, p1, p2, ram1kData_.data(), ram1kData_.size());
     case icReqExRAM:
       for (size_t i = 0; i < kBlockSize; ++i) exRamData_[i] = m.xram[static_cast<uint16_t>(address + i)];
       break;
     case icTxExRAM:
       for (size_t i = 0; i < kBlockSize; ++i) m.xram[static_cast<uint16_t>(address + i)] = payload[i];
       break;
-    case icFetchExRAM:
-      return MakeReply(code, p1, p2, exRamData_.data(), exRamData_.size());
-    case icReqSFR:
-      sfrData_ = target_.ReadSfrBlock();
-      break;
-    case icTxSFR:
-      target_.WriteSfrBlock(payload, len);
-      break;
-    case icFetchSFR:
-      return MakeReply(code, p1, p2, sfrData_.data(), sfrData_.size());
-    case icTxLockBits:
-      lockBits_ = p1;
-      break;
-    case icReqLockBits:
-      lockData_ = lockBits_;
-      break;
-    case icFetchLockBits:
-      return MakeReply(code, lockData_, p2);
-    case icReqSignature:
-      break;
-    case icFetchSignature:
-      return MakeReply(code, config_.signature[0], config_.signature[1], &config_.signature[2], 1);
+    case icFetchExRAM: return MakeReply(code, p1, p2, exRamData_.data(), exRamData_.size());
+    case icReqSFR: sfrData_ = target_.ReadSfrBlock(); break;
+    case icTxSFR: target_.WriteSfrBlock(payload, len); break;
+    case icFetchSFR: return MakeReply(code, p1, p2, sfrData_.data(), sfrData_.size());
+    case icTxLockBits: lockBits_ = p1; break;
+    case icReqLockBits: lockData_ = lockBits_; break;
+    case icFetchLockBits: return MakeReply(code, lockData_, p2);
+    case icReqSignature: break;
+    case icFetchSignature: return MakeReply(code, config_.signature[0], config_.signature[1], &config_.signature[2], 1);
     case icRxVersion:
-      return MakeReply(code, static_cast<uint8_t>(config_.version >> 8),
-                       static_cast<uint8_t>(config_.version & 0xFF));
+      return MakeReply(code, static_cast<uint8_t>(config_.version >> 8), static_cast<uint8_t>(config_.version & 0xFF));
     case icReqInRAMList:
       inRamList_.clear();
       for (size_t i = 0; i < len; ++i) inRamList_.push_back(m.iram[payload[i]]);
@@ -201,19 +173,20 @@ std::vector<uint8_t> Engine::Execute(const Effects& fx) {
       break;
     case icReqExRAMList:
       exRamList_.clear();
-      for (size_t i = 0; i + 1 < len; i += 2) exRamList_.push_back(m.xram[static_cast<uint16_t>(payload[i] << 8 | payload[i + 1])]);
+      for (size_t i = 0; i + 1 < len; i += 2)
+        exRamList_.push_back(m.xram[static_cast<uint16_t>(payload[i] << 8 | payload[i + 1])]);
       break;
     case icFetchInRAMList:
     case icFetch1kRAMList:
     case icFetchExRAMList: {
-      const std::vector<uint8_t>& list =
-          code == icFetchInRAMList ? inRamList_ : code == icFetch1kRAMList ? ram1kList_ : exRamList_;
+      const std::vector<uint8_t>& list = code == icFetchInRAMList   ? inRamList_
+                                         : code == icFetch1kRAMList ? ram1kList_
+                                                                    : exRamList_;
       std::vector<uint8_t> data(p2, 0);
       std::copy_n(list.begin(), std::min(list.size(), data.size()), data.begin());
       return MakeReply(code, p1, p2, data.data(), data.size());
     }
-    default:
-      break;
+    default: break;
   }
   return MakeReply(code, p1, p2);
 }

@@ -50,9 +50,9 @@ namespace sim::ice {
 struct EngineConfig {
   uint32_t frameGapMs = 50;
   uint32_t cyclesPerPoll = 0;
-  uint16_t version = 0x0210;                           // firmware 2.10
+  uint16_t version = 0x0210;  // firmware 2.10
   std::array<uint8_t, 3> signature = {0x3C, 0x93, 0x0A};  // maker, part, revision
-  uint8_t lockBits = 0xFF;                             // unprotected
+  uint8_t lockBits = 0xFF;  // unprotected
   uint32_t baud = 57600;  // paces replies queued behind a late one
   uint32_t turnaroundMs = 1;  // from one reply sent to the next request's reply
 };

@@ -46,8 +46,8 @@ enum class FaultKind {
 struct FaultRule {
   FaultKind kind = FaultKind::NoReply;
   std::optional<uint8_t> command;  // empty: any frame
-  uint32_t first = 1;              // 1-based index of the first matching frame spoiled
-  uint32_t count = 0;              // frames spoiled from `first` on; 0: all of them
+  uint32_t first = 1;  // 1-based index of the first matching frame spoiled
+  uint32_t count = 0;  // frames spoiled from `first` on; 0: all of them
   std::optional<uint32_t> arg;
 };
 

@@ -8,8 +8,7 @@ namespace sim::ice {
 
 std::string FormatLogEntry(const FrameLogEntry& e) {
   char head[32];
-  std::snprintf(head, sizeof head, "%10u %s", e.time,
-                e.direction == Direction::HostToBoard ? "host> " : "board>");
+  std::snprintf(head, sizeof head, "%10u %s", e.time, e.direction == Direction::HostToBoard ? "host> " : "board>");
   std::string line = head;
   for (uint8_t b : e.bytes) {
     char hex[4];

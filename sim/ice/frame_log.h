@@ -24,7 +24,7 @@ struct FrameLogEntry {
   Direction direction = Direction::HostToBoard;
   std::vector<uint8_t> bytes;
   std::vector<FaultKind> faults;  // injected faults that shaped this frame
-  std::string note;               // why a request was refused, e.g. "bad checksum"
+  std::string note;  // why a request was refused, e.g. "bad checksum"
 };
 
 // One line: time, direction, hex bytes, command name, faults and note.

@@ -34,8 +34,8 @@ public:
 
   enum class End {
     Stopped,  // `stop` became true
-    HungUp,   // a HangUp fault: the pseudo-terminal is closed
-    Failed,   // a system call failed; see `error`
+    HungUp,  // a HangUp fault: the pseudo-terminal is closed
+    Failed,  // a system call failed; see `error`
   };
   End Serve(const std::atomic<bool>& stop, std::string* error);
 

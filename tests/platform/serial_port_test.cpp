@@ -28,8 +28,7 @@ using platform::SerialPort;
 using Clock = std::chrono::steady_clock;
 
 long MsSince(Clock::time_point t) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count());
 }
 
 class Pty {

@@ -5,9 +5,7 @@
 
 namespace vx930 {
 
-DebuggerState::DebuggerState() : CodeImage(std::make_unique<vx930::CodeImage>()) {
-  CodeImage->fill(0xFF);
-}
+DebuggerState::DebuggerState() : CodeImage(std::make_unique<vx930::CodeImage>()) { CodeImage->fill(0xFF); }
 
 uint32_t DebuggerState::GetPC() const {
   const uint32_t raw = RawPC();

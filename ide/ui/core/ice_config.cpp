@@ -22,9 +22,7 @@ int DefaultOrigin(LayoutWindow w) {
   return 20;
 }
 
-std::string Key(LayoutWindow w, const char* suffix) {
-  return std::string(IceConfig::Prefix(w)) + "_WIN_" + suffix;
-}
+std::string Key(LayoutWindow w, const char* suffix) { return std::string(IceConfig::Prefix(w)) + "_WIN_" + suffix; }
 
 }  // namespace
 
@@ -34,13 +32,9 @@ IceConfig::IceConfig(std::string programDir) : dir_(std::move(programDir)) {
 
 std::string IceConfig::ReadHexCodePath() const { return Ini().ReadString(kPath, "HEX_CODE", dir_); }
 
-void IceConfig::WriteHexCodePath(const std::string& fileName) {
-  Ini().WriteString(kPath, "HEX_CODE", fileName);
-}
+void IceConfig::WriteHexCodePath(const std::string& fileName) { Ini().WriteString(kPath, "HEX_CODE", fileName); }
 
-int IceConfig::ReadComPortSetting() const {
-  return std::clamp(Ini().ReadInteger(kPath, "COM_PORT", 1), 1, 5);
-}
+int IceConfig::ReadComPortSetting() const { return std::clamp(Ini().ReadInteger(kPath, "COM_PORT", 1), 1, 5); }
 
 void IceConfig::WriteComPortSetting(int port) { Ini().WriteInteger(kPath, "COM_PORT", port); }
 

@@ -15,9 +15,9 @@ inline constexpr const char* kIceConfigName = "VX930_ice.cfg";
 
 // The windows of the saved layout, in the order the file keeps them.
 enum class LayoutWindow { Main, Sfr, InRam, In1kRam, BreakPoint, Watch, Command };
-inline constexpr LayoutWindow kLayoutWindows[] = {
-    LayoutWindow::Main,       LayoutWindow::Sfr,   LayoutWindow::InRam,  LayoutWindow::In1kRam,
-    LayoutWindow::BreakPoint, LayoutWindow::Watch, LayoutWindow::Command};
+inline constexpr LayoutWindow kLayoutWindows[] = {LayoutWindow::Main,    LayoutWindow::Sfr,        LayoutWindow::InRam,
+                                                  LayoutWindow::In1kRam, LayoutWindow::BreakPoint, LayoutWindow::Watch,
+                                                  LayoutWindow::Command};
 
 struct WindowRecord {
   bool exists = false;

@@ -1,11 +1,11 @@
 #include "ide/ui/core/ini_file.h"
 
+#include <strings.h>
 #include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <fstream>
-#include <strings.h>
 
 namespace vx930 {
 

@@ -17,8 +17,7 @@ public:
 
   const std::string& Path() const { return path_; }
 
-  std::string ReadString(const std::string& section, const std::string& key,
-                         const std::string& defaultValue) const;
+  std::string ReadString(const std::string& section, const std::string& key, const std::string& defaultValue) const;
   // Decimal text, optionally signed; anything else gives the default.
   int ReadInteger(const std::string& section, const std::string& key, int defaultValue) const;
   // Stored as 1 or 0; any non-zero integer reads as true.

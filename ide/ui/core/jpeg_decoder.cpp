@@ -34,8 +34,8 @@ void OutputMessage(j_common_ptr) {}
 
 // Everything libjpeg may jump out of lives in this frame, which holds no
 // object with a destructor: the pixels go into *out through a pointer.
-bool Decode(jpeg_decompress_struct* cinfo, ErrorManager* err, const uint8_t* data, std::size_t size,
-            JpegImage* out, const char** refusal) {
+bool Decode(jpeg_decompress_struct* cinfo, ErrorManager* err, const uint8_t* data, std::size_t size, JpegImage* out,
+            const char** refusal) {
   if (setjmp(err->jump)) return false;
   jpeg_create_decompress(cinfo);
   jpeg_mem_src(cinfo, data, static_cast<unsigned long>(size));

@@ -19,7 +19,7 @@ struct JpegImage {
 
 struct JpegResult {
   bool ok = false;
-  JpegImage image;    // valid when ok
+  JpegImage image;  // valid when ok
   std::string error;  // libjpeg's reason when not ok
 };
 

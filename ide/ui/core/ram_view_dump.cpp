@@ -118,9 +118,8 @@ std::vector<int> RamDump::WindowBlocks(int firstLine, int pageLines) const {
   firstLine = std::max(firstLine, 0);
   pageLines = std::max(pageLines, 1);
   const long from = static_cast<long>(firstLine) * kLineBytes / kBlockBytes * kBlockBytes;
-  const long to = std::min<long>((static_cast<long>(firstLine + pageLines) * kLineBytes + kBlockBytes) /
-                                     kBlockBytes * kBlockBytes,
-                                 size_);
+  const long to = std::min<long>(
+      (static_cast<long>(firstLine + pageLines) * kLineBytes + kBlockBytes) / kBlockBytes * kBlockBytes, size_);
   for (long start = from; start < to; start += kBlockBytes) starts.push_back(static_cast<int>(start));
   return starts;
 }

@@ -27,9 +27,9 @@ class RamDump {
 public:
   static constexpr int kLineBytes = 16;
   static constexpr int kBlockBytes = 64;
-  static constexpr int kHexColumn = 5;        // first digit of byte 0
+  static constexpr int kHexColumn = 5;  // first digit of byte 0
   static constexpr int kLastPairColumn = 50;  // first digit of byte 15
-  static constexpr int kLastHexColumn = 52;   // the blank after byte 15
+  static constexpr int kLastHexColumn = 52;  // the blank after byte 15
   static constexpr int kAsciiColumn = 53;
   static constexpr int kLineLength = 69;
   static constexpr int kWriteTries = 3;

@@ -57,10 +57,14 @@ std::optional<uint8_t> ParseSfrValue(const std::string& text) {
   int value = 0;
   for (const char ch : text) {
     int digit;
-    if (ch >= '0' && ch <= '9') digit = ch - '0';
-    else if (ch >= 'a' && ch <= 'f') digit = ch - 'a' + 10;
-    else if (ch >= 'A' && ch <= 'F') digit = ch - 'A' + 10;
-    else return std::nullopt;
+    if (ch >= '0' && ch <= '9')
+      digit = ch - '0';
+    else if (ch >= 'a' && ch <= 'f')
+      digit = ch - 'a' + 10;
+    else if (ch >= 'A' && ch <= 'F')
+      digit = ch - 'A' + 10;
+    else
+      return std::nullopt;
     value = value * 16 + digit;
     // Leading zeros are fine; anything that reaches 256 is too large for good.
     if (value > 0xFF) return std::nullopt;

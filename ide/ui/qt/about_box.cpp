@@ -26,8 +26,8 @@ QImage LoadAboutLogo() {
   QFile file(":/ide/logo.jpg");
   if (!file.open(QIODevice::ReadOnly)) return {};
   const QByteArray bytes = file.readAll();
-  const JpegResult decoded = DecodeJpeg(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                                        static_cast<std::size_t>(bytes.size()));
+  const JpegResult decoded =
+      DecodeJpeg(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size()));
   if (!decoded.ok) return {};
   const JpegImage& p = decoded.image;
   // copy(): the QImage must own its pixels once `decoded` goes.
@@ -37,8 +37,7 @@ QImage LoadAboutLogo() {
 TAboutBox::TAboutBox(QWidget* owner) : QDialog(owner) {
   setObjectName("AboutBox");
   setWindowTitle("About");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(298, 212);
 
   auto* panel = new QFrame(this);

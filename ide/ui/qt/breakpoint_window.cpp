@@ -5,8 +5,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 
-#include "ide/ui/qt/breakpoint_property.h"
 #include "ide/ui/core/debugger.h"
+#include "ide/ui/qt/breakpoint_property.h"
 
 namespace vx930 {
 

@@ -14,10 +14,10 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include "ide/link/cmdset_commands.h"
 #include "ide/link/load_progress_form.h"
 #include "ide/ui/qt/about_box.h"
 #include "ide/ui/qt/breakpoint_window.h"
-#include "ide/link/cmdset_commands.h"
 #include "ide/ui/qt/command_window.h"
 #include "ide/ui/qt/ram_window.h"
 #include "ide/ui/qt/sfr_window.h"
@@ -268,9 +268,7 @@ SourceView* TForm1::CreateSourceView() {
   return AddChild(new TfmSrcForm(std::make_unique<DebuggerSourceHost>(*debugger_)));
 }
 
-SfrView* TForm1::CreateSfrView() {
-  return AddChild(new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_)));
-}
+SfrView* TForm1::CreateSfrView() { return AddChild(new TSFR_HForm(std::make_unique<DebuggerSfrHost>(*debugger_))); }
 
 RamView* TForm1::CreateRamView(const std::string& caption, RamViewCallbacks callbacks) {
   // An edit that needs the view opens it behind the window the user works

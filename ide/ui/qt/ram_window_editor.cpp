@@ -102,8 +102,10 @@ void RamDumpEditor::EnsureCaretVisible() {
   const int first = FirstVisibleLine();
   const int full = std::max(viewport()->height() / LineHeight(), 1);
   int target = first;
-  if (line < first) target = line;
-  else if (line >= first + full) target = line - full + 1;
+  if (line < first)
+    target = line;
+  else if (line >= first + full)
+    target = line - full + 1;
   if (target != first) {
     quiet_ = true;
     verticalScrollBar()->setValue(target);

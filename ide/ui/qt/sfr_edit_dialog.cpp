@@ -13,8 +13,7 @@ namespace vx930 {
 TfmSFRSetting::TfmSFRSetting(QWidget* owner) : QDialog(owner) {
   setObjectName("fmSFRSetting");
   setWindowTitle("SFR Setting");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setFixedSize(225, 89);
 
   name_ = new QLabel("SFR Name", this);

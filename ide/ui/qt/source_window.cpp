@@ -182,8 +182,10 @@ void TfmSrcForm::Repaint() {
   const int pc = model_.PaintedPCLine();
   if (pc > 0 && pc <= lines) {
     editor_->markerAdd(pc - 1, kPCLineMarker);
-    const long start = editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(pc - 1));
-    const long end = editor_->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(pc - 1));
+    const long start =
+        editor_->SendScintilla(QsciScintillaBase::SCI_POSITIONFROMLINE, static_cast<unsigned long>(pc - 1));
+    const long end =
+        editor_->SendScintilla(QsciScintillaBase::SCI_GETLINEENDPOSITION, static_cast<unsigned long>(pc - 1));
     editor_->SendScintilla(QsciScintillaBase::SCI_INDICATORFILLRANGE, static_cast<unsigned long>(start), end - start);
   }
 }

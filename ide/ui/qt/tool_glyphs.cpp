@@ -94,8 +94,7 @@ QIcon ToolGlyph(int index) {
       p.drawLine(QPointF(4, 21), QPointF(20, 21));
       break;
     }
-    default:
-      break;
+    default: break;
   }
   p.end();
   return QIcon(pixmap);

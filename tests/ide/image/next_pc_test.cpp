@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <vector>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 #include "ide/image/hex_decoder.h"
 

@@ -42,10 +42,16 @@ protected:
     OmfWriter w;
     w.Header()
         .ModuleName("M1")
-        .ProcedureBegin("A").Content(0x100, Code(0x100)).ProcedureEnd()
-        .ProcedureBegin("B").Content(0x180, Code(0x180)).ProcedureEnd()
+        .ProcedureBegin("A")
+        .Content(0x100, Code(0x100))
+        .ProcedureEnd()
+        .ProcedureBegin("B")
+        .Content(0x180, Code(0x180))
+        .ProcedureEnd()
         .ModuleName("M2")
-        .ProcedureBegin("C").Content(0x280, Code(0x180)).ProcedureEnd()
+        .ProcedureBegin("C")
+        .Content(0x280, Code(0x180))
+        .ProcedureEnd()
         .End();
     ASSERT_TRUE(Read(omf, w));
   }
@@ -61,9 +67,8 @@ TEST_F(OverlappingProcedures, FindProcedureTakesTheFirstRangeInFileOrder) {
     uint32_t address;
     const char* name;
   } cases[] = {
-      {0x0FF, "-"}, {0x100, "A"}, {0x190, "A"}, {0x1FF, "A"}, {0x200, "B"},
-      {0x290, "B"}, {0x2FF, "B"}, {0x300, "C"}, {0x3FF, "C"}, {0x400, "-"},
-      {0x10100, "-"},
+      {0x0FF, "-"}, {0x100, "A"}, {0x190, "A"}, {0x1FF, "A"}, {0x200, "B"},   {0x290, "B"},
+      {0x2FF, "B"}, {0x300, "C"}, {0x3FF, "C"}, {0x400, "-"}, {0x10100, "-"},
   };
   for (const auto& c : cases) EXPECT_EQ(NameAt(c.address), c.name) << std::hex << c.address;
 }
@@ -100,15 +105,18 @@ TEST(OmfModel, ValidateNeedsAModuleAndContentInEveryProcedure) {
   cases.push_back({"procedure from 0 to 0x20",
                    OmfWriter().Header().ModuleName("M").ProcedureBegin("P").Content(0, Code(0x21)).ProcedureEnd(),
                    true});
-  cases.push_back({"procedure without content",
-                   OmfWriter().Header().ModuleName("M").ProcedureBegin("P").ProcedureEnd(), false});
+  cases.push_back(
+      {"procedure without content", OmfWriter().Header().ModuleName("M").ProcedureBegin("P").ProcedureEnd(), false});
   cases.push_back({"second procedure without content",
                    OmfWriter()
                        .Header()
                        .ModuleName("M")
-                       .ProcedureBegin("P").Content(0x10, Code(2)).ProcedureEnd()
+                       .ProcedureBegin("P")
+                       .Content(0x10, Code(2))
+                       .ProcedureEnd()
                        .ModuleName("N")
-                       .ProcedureBegin("Q").ProcedureEnd(),
+                       .ProcedureBegin("Q")
+                       .ProcedureEnd(),
                    false});
   for (const Case& c : cases) {
     DecodeOmf omf;

@@ -78,9 +78,7 @@ OmfWriter& OmfWriter::PublicSymbols(const std::vector<Symbol>& symbols) {
   return DebugItems(1, SymbolEntries(symbols));
 }
 
-OmfWriter& OmfWriter::LocalSymbols(const std::vector<Symbol>& symbols) {
-  return DebugItems(0, SymbolEntries(symbols));
-}
+OmfWriter& OmfWriter::LocalSymbols(const std::vector<Symbol>& symbols) { return DebugItems(0, SymbolEntries(symbols)); }
 
 OmfWriter& OmfWriter::DebugItems(uint8_t defType, const std::vector<uint8_t>& entries) {
   std::vector<uint8_t> body{defType};

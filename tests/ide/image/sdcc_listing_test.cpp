@@ -45,7 +45,8 @@ TEST_P(SdccListingTest, EveryInstructionMatchesTheCompilersListing) {
 
   std::size_t checked = 0;
   for (const test::RstInstruction& in : rst.Instructions()) {
-    SCOPED_TRACE(std::string(GetParam().name) + ".rst line " + std::to_string(in.sourceLine) + " at " + Hex4(in.address));
+    SCOPED_TRACE(std::string(GetParam().name) + ".rst line " + std::to_string(in.sourceLine) + " at " +
+                 Hex4(in.address));
     for (std::size_t k = 0; k < in.bytes.size(); ++k)
       ASSERT_EQ((*image)[static_cast<std::size_t>(in.address) + k], in.bytes[k]) << "image byte " << k;
 

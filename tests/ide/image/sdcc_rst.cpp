@@ -25,11 +25,10 @@ std::string Upper(std::string s) {
 // disassembler's own tables so the comparison checks them.
 const std::map<std::string, int64_t>& StandardSfrs() {
   static const std::map<std::string, int64_t> sfrs{
-      {"P0", 0x80},    {"SP", 0x81},     {"DPL", 0x82},    {"DPH", 0x83},  {"PCON", 0x87}, {"TCON", 0x88},
-      {"TMOD", 0x89},  {"TL0", 0x8A},    {"TL1", 0x8B},    {"TH0", 0x8C},  {"TH1", 0x8D},  {"P1", 0x90},
-      {"SCON", 0x98},  {"SBUF", 0x99},   {"P2", 0xA0},     {"IE", 0xA8},   {"P3", 0xB0},   {"IP", 0xB8},
-      {"T2CON", 0xC8}, {"RCAP2L", 0xCA}, {"RCAP2H", 0xCB}, {"TL2", 0xCC},  {"TH2", 0xCD},  {"PSW", 0xD0},
-      {"ACC", 0xE0},   {"B", 0xF0}};
+      {"P0", 0x80},  {"SP", 0x81},  {"DPL", 0x82}, {"DPH", 0x83}, {"PCON", 0x87},  {"TCON", 0x88},   {"TMOD", 0x89},
+      {"TL0", 0x8A}, {"TL1", 0x8B}, {"TH0", 0x8C}, {"TH1", 0x8D}, {"P1", 0x90},    {"SCON", 0x98},   {"SBUF", 0x99},
+      {"P2", 0xA0},  {"IE", 0xA8},  {"P3", 0xB0},  {"IP", 0xB8},  {"T2CON", 0xC8}, {"RCAP2L", 0xCA}, {"RCAP2H", 0xCB},
+      {"TL2", 0xCC}, {"TH2", 0xCD}, {"PSW", 0xD0}, {"ACC", 0xE0}, {"B", 0xF0}};
   return sfrs;
 }
 
@@ -264,7 +263,8 @@ bool RstProgram::Load(const std::string& rstPath, const std::string& mapPath) {
   while (std::getline(map, line)) {
     Scan scan{line};
     std::size_t indent = scan.Spaces();
-    if (scan.pos + 1 < line.size() && std::isalpha(static_cast<unsigned char>(line[scan.pos])) && line[scan.pos + 1] == ':') {
+    if (scan.pos + 1 < line.size() && std::isalpha(static_cast<unsigned char>(line[scan.pos])) &&
+        line[scan.pos + 1] == ':') {
       scan.pos += 2;
       indent = scan.Spaces();
     }
@@ -306,7 +306,7 @@ std::optional<int64_t> RstProgram::Expression(const RstInstruction& at, const st
   std::function<int64_t()> unary = [&]() -> int64_t {
     if (lex.Eat("-")) return -unary();
     if (lex.Eat("~")) return ~unary();
-    if (lex.Eat("<")) return unary() & 0xFF;         // low byte
+    if (lex.Eat("<")) return unary() & 0xFF;  // low byte
     if (lex.Eat(">")) return (unary() >> 8) & 0xFF;  // high byte
     if (lex.Eat("(")) {
       const int64_t v = binary(0);
@@ -321,7 +321,8 @@ std::optional<int64_t> RstProgram::Expression(const RstInstruction& at, const st
     const std::string word = text.substr(start, lex.pos - start);
     if (word.empty()) return fail("expected a value");
     if (word == ".") return at.address;
-    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) return std::stoll(word.substr(2), nullptr, 16);
+    if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X'))
+      return std::stoll(word.substr(2), nullptr, 16);
     if (std::all_of(word.begin(), word.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); }))
       return std::stoll(word);
     if (auto v = Symbol(at, word)) return *v;
@@ -341,15 +342,24 @@ std::optional<int64_t> RstProgram::Expression(const RstInstruction& at, const st
       if (!matched) return v;
       const int64_t r = binary(level + 1);
       const std::string op = matched;
-      if (op == "|") v |= r;
-      else if (op == "^") v ^= r;
-      else if (op == "&") v &= r;
-      else if (op == "<<") v <<= r;
-      else if (op == ">>") v >>= r;
-      else if (op == "+") v += r;
-      else if (op == "-") v -= r;
-      else if (op == "*") v *= r;
-      else if (r != 0) v /= r;
+      if (op == "|")
+        v |= r;
+      else if (op == "^")
+        v ^= r;
+      else if (op == "&")
+        v &= r;
+      else if (op == "<<")
+        v <<= r;
+      else if (op == ">>")
+        v >>= r;
+      else if (op == "+")
+        v += r;
+      else if (op == "-")
+        v -= r;
+      else if (op == "*")
+        v *= r;
+      else if (r != 0)
+        v /= r;
     }
   };
   const int64_t v = binary(0);

@@ -16,17 +16,17 @@ namespace vx930::test {
 struct RstInstruction {
   int32_t address = 0;
   std::vector<uint8_t> bytes;
-  std::string mnemonic;               // upper case
+  std::string mnemonic;  // upper case
   std::vector<std::string> operands;  // as written, trimmed
-  int scope = 0;                      // for local labels (nnnnn$)
-  int sourceLine = 0;                 // line of the .rst, for messages
+  int scope = 0;  // for local labels (nnnnn$)
+  int sourceLine = 0;  // line of the .rst, for messages
 };
 
 // An operand reduced to what it means: a register word, an immediate, a
 // complemented bit or a plain value (direct address, bit address or target).
 struct Operand {
   enum Kind { Register, Immediate, NotBit, Value } kind = Value;
-  std::string reg;    // Register: upper case ("A", "@R0", "DPTR")
+  std::string reg;  // Register: upper case ("A", "@R0", "DPTR")
   int64_t value = 0;  // the others
   bool operator==(const Operand&) const = default;
 };

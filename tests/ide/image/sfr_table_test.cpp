@@ -15,7 +15,7 @@ TEST(SfrTableTest, LookupByAddressGivesRowAndImageIndex) {
     int index;
     const char* name;
   };
-  const Case cases[] = {{0xD0, 27, 32, "PSW    "}, {0xE0, 0, 39, "ACC    "}, {0x81, 25, 1, "SP     "},
+  const Case cases[] = {{0xD0, 27, 32, "PSW    "}, {0xE0, 0, 39, "ACC    "},  {0x81, 25, 1, "SP     "},
                         {0xFC, 54, 55, "PCL    "}, {0xFD, 55, 56, "PCH    "}, {0xFF, 36, 57, "CPUCTRL"},
                         {0x84, 56, 4, "DPL1   "},  {0x85, 57, 5, "DPH1   "}};
   for (const Case& c : cases) {

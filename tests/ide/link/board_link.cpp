@@ -39,8 +39,10 @@ bool BoardLink::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size
     if (elapsed >= timeoutMs) return true;
     // Sleep until the next reply is due, or to the end of the read.
     uint32_t wait = timeoutMs - elapsed;
-    if (const auto due = board_.MsUntilOutput(); due && *due > 0) wait = std::min(wait, *due);
-    else if (due && got > 0) continue;  // more may be readable at once
+    if (const auto due = board_.MsUntilOutput(); due && *due > 0)
+      wait = std::min(wait, *due);
+    else if (due && got > 0)
+      continue;  // more may be readable at once
     clock.Sleep(std::max<uint32_t>(wait, 1));
   }
 }

@@ -37,8 +37,7 @@ protected:
   int Requests(uint8_t code) {
     int n = 0;
     for (const auto& e : board.Log().Entries())
-      n += e.direction == sim::ice::Direction::HostToBoard && e.bytes.size() > 3 &&
-           e.bytes[3] == code;
+      n += e.direction == sim::ice::Direction::HostToBoard && e.bytes.size() > 3 && e.bytes[3] == code;
     return n;
   }
   bool Download(const CodeImage& image) {
@@ -126,14 +125,13 @@ TEST_F(BoardLinkTest, SfrBlockAndBreakpointsReachTheBoard) {
   ASSERT_TRUE(cmd.ResetICE());
   ASSERT_TRUE(cmd.RxSFR(sfr));
   EXPECT_EQ(sfr[kSfrIndexSP], 0x07);  // power-on stack pointer
-  sfr[SFRImageIndex(0xE0)] = 0x3C;     // ACC
+  sfr[SFRImageIndex(0xE0)] = 0x3C;  // ACC
   ASSERT_TRUE(cmd.TxSFR(sfr));
   std::array<uint8_t, 58> again{};
   ASSERT_TRUE(cmd.RxSFR(again));
   EXPECT_EQ(again, sfr);
 
-  const std::array<BreakPointRec, 2> bps = {BreakPointRec{0x1234, 1, 0},
-                                            BreakPointRec{0x0040, 0, 254}};
+  const std::array<BreakPointRec, 2> bps = {BreakPointRec{0x1234, 1, 0}, BreakPointRec{0x0040, 0, 254}};
   ASSERT_TRUE(cmd.TxBrkPnt(bps, BreakPointCount));
   EXPECT_EQ(board.GetBreakpoint(0), (sim::ice::Breakpoint{0x1234, true, 1}));
   EXPECT_EQ(board.GetBreakpoint(1), (sim::ice::Breakpoint{0x0040, false, 255}));
@@ -191,21 +189,28 @@ TEST_F(BoardLinkTest, FaultsRecoverOrFailWithinTheirBounds) {
     bool ok;
   } cases[] = {
       {"reset: bad checksum once, the second try passes",
-       {FaultKind::BadChecksum, icReset, 1, 1, {}}, [&] { return cmd.ResetICE(); }, true},
+       {FaultKind::BadChecksum, icReset, 1, 1, {}},
+       [&] { return cmd.ResetICE(); },
+       true},
       {"step: reply 150 ms late, caught by the second read",
-       {FaultKind::Late, icStep, 1, 1, 150}, [&] { return cmd.StepICE(); }, true},
+       {FaultKind::Late, icStep, 1, 1, 150},
+       [&] { return cmd.StepICE(); },
+       true},
       {"step: reply 400 ms late, too late for both reads",
-       {FaultKind::Late, icStep, 1, 1, 400}, [&] { return cmd.StepICE(); }, false},
-      {"stop: a stray byte before the reply, the second try is clean",
-       {FaultKind::StrayByte, icStop, 1, 1, {}}, [&] { return cmd.StopICE(); }, true},
-      {"run: wrong code every time", {FaultKind::WrongCode, icRun, 1, 0, {}},
-       [&] { return cmd.RunICE(); }, false},
-      {"fetch: short reply", {FaultKind::ShortReply, icFetchInRAM, 1, 0, {}},
-       [&] { return cmd.RxInRAM(block, 0); }, false},
-      {"busy for ever", {FaultKind::Busy, std::nullopt, 1, 0, {}}, [&] { return cmd.RxSFR(sfr); },
+       {FaultKind::Late, icStep, 1, 1, 400},
+       [&] { return cmd.StepICE(); },
        false},
-      {"silent", {FaultKind::NoReply, std::nullopt, 1, 0, {}},
-       [&] { return cmd.Rx1kRAM(block, 0); }, false},
+      {"stop: a stray byte before the reply, the second try is clean",
+       {FaultKind::StrayByte, icStop, 1, 1, {}},
+       [&] { return cmd.StopICE(); },
+       true},
+      {"run: wrong code every time", {FaultKind::WrongCode, icRun, 1, 0, {}}, [&] { return cmd.RunICE(); }, false},
+      {"fetch: short reply",
+       {FaultKind::ShortReply, icFetchInRAM, 1, 0, {}},
+       [&] { return cmd.RxInRAM(block, 0); },
+       false},
+      {"busy for ever", {FaultKind::Busy, std::nullopt, 1, 0, {}}, [&] { return cmd.RxSFR(sfr); }, false},
+      {"silent", {FaultKind::NoReply, std::nullopt, 1, 0, {}}, [&] { return cmd.Rx1kRAM(block, 0); }, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -20,9 +20,9 @@
 #include "ide/link/load_progress_form.h"
 #include "ide/link/tx_rom.h"
 #include "platform/messages.h"
-#include "tests/support/test_app.h"
 #include "tests/support/board_sim_process.h"
 #include "tests/support/scoped_env.h"
+#include "tests/support/test_app.h"
 
 namespace vx930 {
 namespace {
@@ -30,8 +30,7 @@ namespace {
 using Steady = std::chrono::steady_clock;
 
 long MsSince(Steady::time_point t) {
-  return static_cast<long>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - t).count());
+  return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - t).count());
 }
 
 using testing::BoardSimProcess;

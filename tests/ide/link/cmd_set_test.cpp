@@ -20,13 +20,13 @@ using testing::Answer;
 using testing::BadSum;
 using testing::Bytes;
 using testing::DataReply;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using testing::FakeWire;
 using testing::GoodBoard;
 using testing::Hex;
 using testing::ShortReply;
 using testing::WithChecksum;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 Bytes Pattern64() {
   Bytes b(64);
@@ -89,7 +89,7 @@ struct CommandCase {
   std::string name;
   std::function<bool(CCmdSet&)> run;
   std::vector<std::string> frames;  // what the host sends, in order
-  int writes;                       // write calls in all
+  int writes;  // write calls in all
 };
 
 std::vector<CommandCase> AllCommands() {
@@ -99,70 +99,81 @@ std::vector<CommandCase> AllCommands() {
   static std::array<uint8_t, 58> outSfr;
   static std::array<uint8_t, 16> outList;
   static std::array<uint8_t, 3> outSig;
-  static const std::array<BreakPointRec, 2> bps = {BreakPointRec{0x1234, 1, 0},
-                                                   BreakPointRec{0x0000, 0, 254}};
+  static const std::array<BreakPointRec, 2> bps = {BreakPointRec{0x1234, 1, 0}, BreakPointRec{0x0000, 0, 254}};
   auto cblock = [] { return CCmdSet::ConstBlock(block.data(), 64); };
   return {
       {"ResetICE", [](CCmdSet& c) { return c.ResetICE(); }, {"00 00 00 05 FB"}, 1},
       {"RunICE", [](CCmdSet& c) { return c.RunICE(); }, {"00 00 00 02 FE"}, 1},
       {"StepICE", [](CCmdSet& c) { return c.StepICE(); }, {"00 00 00 13 ED"}, 1},
-      {"RunRange", [](CCmdSet& c) { return c.RunRange(0x1234, 0x2000); },
-       {"02 12 34 14 20 00 84"}, 1},
+      {"RunRange", [](CCmdSet& c) { return c.RunRange(0x1234, 0x2000); }, {"02 12 34 14 20 00 84"}, 1},
       {"StopICE", [](CCmdSet& c) { return c.StopICE(); }, {"00 00 00 04 FC"}, 1},
-      {"BusyCheck", [](CCmdSet& c) { uint8_t s; return c.BusyCheck(s); }, {kBusy}, 1},
-      {"TxBrkPnt", [](CCmdSet& c) { return c.TxBrkPnt(bps, BreakPointCount); },
-       {"08 00 00 0B 12 34 01 01 00 00 00 FF A6"}, 3},
+      {"BusyCheck",
+       [](CCmdSet& c) {
+         uint8_t s;
+         return c.BusyCheck(s);
+       },
+       {kBusy},
+       1},
+      {"TxBrkPnt",
+       [](CCmdSet& c) { return c.TxBrkPnt(bps, BreakPointCount); },
+       {"08 00 00 0B 12 34 01 01 00 00 00 FF A6"},
+       3},
       {"ClearBrkPnt", [](CCmdSet& c) { return c.ClearBrkPnt(); }, {"00 00 00 10 F0"}, 1},
-      {"RxSFR", [](CCmdSet& c) { return c.RxSFR(outSfr); },
-       {"00 00 00 20 E0", kBusy, "00 00 00 22 DE"}, 3},
+      {"RxSFR", [](CCmdSet& c) { return c.RxSFR(outSfr); }, {"00 00 00 20 E0", kBusy, "00 00 00 22 DE"}, 3},
       {"TxSFR", [](CCmdSet& c) { return c.TxSFR(sfr); }, {Framed("3A 00 00 21", sfr, "30")}, 3},
-      {"RxInRAM", [](CCmdSet& c) { return c.RxInRAM(out64, 0x40); },
-       {"00 00 40 07 B9", kBusy, "00 00 00 23 DD"}, 3},
-      {"TxInRAM", [=](CCmdSet& c) { return c.TxInRAM(0x0080, cblock()); },
-       {Framed("40 00 80 08", block, "58")}, 3},
-      {"Rx1kRAM", [](CCmdSet& c) { return c.Rx1kRAM(out64, 0x0123); },
-       {"00 01 23 09 D3", kBusy, "00 00 00 24 DC"}, 3},
-      {"Tx1kRAM", [=](CCmdSet& c) { return c.Tx1kRAM(0x03C0, cblock()); },
-       {Framed("40 03 C0 0A", block, "13")}, 3},
-      {"Tx1kByte", [](CCmdSet& c) { return c.Tx1kByte(0x0123, 0x5A); },
-       {"01 01 23 0A 5A 77"}, 3},
+      {"RxInRAM", [](CCmdSet& c) { return c.RxInRAM(out64, 0x40); }, {"00 00 40 07 B9", kBusy, "00 00 00 23 DD"}, 3},
+      {"TxInRAM", [=](CCmdSet& c) { return c.TxInRAM(0x0080, cblock()); }, {Framed("40 00 80 08", block, "58")}, 3},
+      {"Rx1kRAM", [](CCmdSet& c) { return c.Rx1kRAM(out64, 0x0123); }, {"00 01 23 09 D3", kBusy, "00 00 00 24 DC"}, 3},
+      {"Tx1kRAM", [=](CCmdSet& c) { return c.Tx1kRAM(0x03C0, cblock()); }, {Framed("40 03 C0 0A", block, "13")}, 3},
+      {"Tx1kByte", [](CCmdSet& c) { return c.Tx1kByte(0x0123, 0x5A); }, {"01 01 23 0A 5A 77"}, 3},
       {"RxInRAMList",
        [](CCmdSet& c) {
          const Bytes a{0x30, 0x31, 0x7F};
          return c.RxInRAMList(a, outList, 3);
        },
-       {"03 00 00 32 30 31 7F EB", kBusy, "00 00 03 35 C8"}, 3},
+       {"03 00 00 32 30 31 7F EB", kBusy, "00 00 03 35 C8"},
+       3},
       {"Rx1kRAMList",
        [](CCmdSet& c) {
          const Bytes a{0x01, 0x00, 0x03, 0xFF};
          return c.Rx1kRAMList(a, outList, 2);
        },
-       {"04 00 00 33 01 00 03 FF C6", kBusy, "00 00 02 36 C8"}, 3},
+       {"04 00 00 33 01 00 03 FF C6", kBusy, "00 00 02 36 C8"},
+       3},
       {"RxExRAMList",
        [](CCmdSet& c) {
          const Bytes a{0x80, 0x00};
          return c.RxExRAMList(a, outList, 1);
        },
-       {"02 00 00 34 80 00 4A", kBusy, "00 00 01 37 C8"}, 3},
+       {"02 00 00 34 80 00 4A", kBusy, "00 00 01 37 C8"},
+       3},
       {"EraseChip", [](CCmdSet& c) { return c.EraseChip(); }, {"00 00 00 12 EE"}, 1},
       {"TxROMBlock",
        [=](CCmdSet& c) {
          uint8_t code;
          return c.TxROMBlock(code, 0x1000, cblock()) && code == 1;
        },
-       {Framed("40 10 00 01", block, "CF")}, 3},
-      {"RxROMBlock", [](CCmdSet& c) { return c.RxROMBlock(0xFFC0, out64); },
-       {"00 FF C0 11 30"}, 1},
-      {"RxExRAM", [](CCmdSet& c) { return c.RxExRAM(out64, 0x8000); },
-       {"00 80 00 2F 51", kBusy, "00 00 00 31 CF"}, 3},
-      {"TxExRAM", [=](CCmdSet& c) { return c.TxExRAM(0x8040, cblock()); },
-       {Framed("40 80 40 30", block, "F0")}, 3},
+       {Framed("40 10 00 01", block, "CF")},
+       3},
+      {"RxROMBlock", [](CCmdSet& c) { return c.RxROMBlock(0xFFC0, out64); }, {"00 FF C0 11 30"}, 1},
+      {"RxExRAM", [](CCmdSet& c) { return c.RxExRAM(out64, 0x8000); }, {"00 80 00 2F 51", kBusy, "00 00 00 31 CF"}, 3},
+      {"TxExRAM", [=](CCmdSet& c) { return c.TxExRAM(0x8040, cblock()); }, {Framed("40 80 40 30", block, "F0")}, 3},
       {"TxLockBits", [](CCmdSet& c) { return c.TxLockBits(2); }, {"00 02 00 2A D4"}, 1},
-      {"RxLockBits", [](CCmdSet& c) { uint8_t v; return c.RxLockBits(v); },
-       {"00 00 00 2B D5", kBusy, "00 00 00 2C D4"}, 3},
-      {"RxSignature", [](CCmdSet& c) { return c.RxSignature(outSig); },
-       {"00 00 00 2D D3", kBusy, "00 00 00 2E D2"}, 3},
-      {"RxVersion", [](CCmdSet& c) { uint32_t v; return c.RxVersion(v); }, {"00 00 00 38 C8"}, 1},
+      {"RxLockBits",
+       [](CCmdSet& c) {
+         uint8_t v;
+         return c.RxLockBits(v);
+       },
+       {"00 00 00 2B D5", kBusy, "00 00 00 2C D4"},
+       3},
+      {"RxSignature", [](CCmdSet& c) { return c.RxSignature(outSig); }, {"00 00 00 2D D3", kBusy, "00 00 00 2E D2"}, 3},
+      {"RxVersion",
+       [](CCmdSet& c) {
+         uint32_t v;
+         return c.RxVersion(v);
+       },
+       {"00 00 00 38 C8"},
+       1},
   };
 }
 
@@ -522,8 +533,7 @@ TEST_F(CmdSetTest, BreakpointTablePausesAfterSuccessToo) {
   EXPECT_EQ(wire.Events("pause").size(), 1u);
   // Pass count 254 travels as 255; an enabled flag of any value as 1.
   wire.ClearLog();
-  const std::array<BreakPointRec, 2> odd = {BreakPointRec{0xABCD, 7, 254},
-                                            BreakPointRec{0x10000, 0, 0}};
+  const std::array<BreakPointRec, 2> odd = {BreakPointRec{0xABCD, 7, 254}, BreakPointRec{0x10000, 0, 0}};
   wire.Queue(ShortReply(icTxBrkPnt));
   EXPECT_TRUE(cmd.TxBrkPnt(odd, 2));
   EXPECT_EQ(Hex(wire.Requests().at(0)), "08 00 00 0B AB CD 01 FF 00 00 00 01 74");
@@ -603,8 +613,7 @@ TEST_F(CmdSetTest, TwoPhaseReadPollsUntilReady) {
   });
   std::array<uint8_t, 64> out{};
   ASSERT_TRUE(cmd.RxInRAM(out, 0x80));
-  EXPECT_THAT(RequestsHex(), ElementsAre("00 00 80 07 79", kBusy, kBusy, kBusy, kBusy,
-                                         "00 00 00 23 DD"));
+  EXPECT_THAT(RequestsHex(), ElementsAre("00 00 80 07 79", kBusy, kBusy, kBusy, kBusy, "00 00 00 23 DD"));
   EXPECT_TRUE(wire.Events("pause").empty());  // busy answers poll again at once
   EXPECT_EQ(out[0], 0xA0);
 }
@@ -617,9 +626,7 @@ TEST_F(CmdSetTest, TwoPhaseReadFailsWithoutFetchingWhenTheRequestOrAPollFails) {
   EXPECT_EQ(wire.Requests().size(), 1u);
   // The poll is not answered.
   wire.ClearLog();
-  wire.SetResponder([](const Bytes& rq) {
-    return rq[3] == icBusyCheck ? std::vector<Answer>{} : GoodBoard(rq);
-  });
+  wire.SetResponder([](const Bytes& rq) { return rq[3] == icBusyCheck ? std::vector<Answer>{} : GoodBoard(rq); });
   EXPECT_FALSE(cmd.Rx1kRAM(out, 0x0000));
   for (const auto& rq : wire.Requests()) EXPECT_NE(rq[3], icFetch1kRAM);
 }

@@ -19,8 +19,8 @@
 namespace vx930 {
 namespace {
 
-using testing::FakeWire;
 using ::testing::ElementsAre;
+using testing::FakeWire;
 
 class ComPortTest : public ::testing::Test {
 protected:

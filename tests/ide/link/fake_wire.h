@@ -37,7 +37,7 @@ Bytes DataReply(uint8_t code, const Bytes& data);
 Bytes BadSum(Bytes reply);
 
 struct Answer {
-  Bytes bytes;          // empty: silence
+  Bytes bytes;  // empty: silence
   uint32_t delayMs = 0;  // on the line this long after the request
 };
 

@@ -79,8 +79,7 @@ protected:
   int BusyChecksAfterLastBlock() const {
     const auto rqs = wire.Requests();
     int n = 0;
-    for (auto it = rqs.rbegin(); it != rqs.rend() && (*it)[3] != icTxROM; ++it)
-      n += (*it)[3] == icBusyCheck;
+    for (auto it = rqs.rbegin(); it != rqs.rend() && (*it)[3] != icTxROM; ++it) n += (*it)[3] == icBusyCheck;
     return n;
   }
 
@@ -185,8 +184,7 @@ TEST_F(LoadProgressFormTest, AFailedDownloadShowsItsMessageAndRejects) {
   auto form = Make();
   ASSERT_TRUE(WorkerDone(*form));
   form->Timer1Timer();
-  EXPECT_EQ(messages.Texts(),
-            std::vector<std::string>{"Download Program Failed !! Please Check Link "});
+  EXPECT_EQ(messages.Texts(), std::vector<std::string>{"Download Program Failed !! Please Check Link "});
   EXPECT_EQ(messages.Shown()[0].caption, "VX930_IDE");
   EXPECT_EQ(closedWith, QDialog::Rejected);
   EXPECT_EQ(form->TxROMThread(), nullptr);

@@ -17,11 +17,11 @@ namespace {
 
 using testing::Answer;
 using testing::Bytes;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using testing::FakeWire;
 using testing::GoodBoard;
 using testing::ShortReply;
-using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 
 class TxROMTest : public ::testing::Test {
 protected:

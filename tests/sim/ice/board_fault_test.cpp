@@ -14,8 +14,8 @@ using test::Bytes;
 using test::Exchange;
 using test::Frame;
 
-FaultRule Rule(FaultKind kind, std::optional<uint8_t> command = std::nullopt, uint32_t first = 1,
-               uint32_t count = 0, std::optional<uint32_t> arg = std::nullopt) {
+FaultRule Rule(FaultKind kind, std::optional<uint8_t> command = std::nullopt, uint32_t first = 1, uint32_t count = 0,
+               std::optional<uint32_t> arg = std::nullopt) {
   return FaultRule{kind, command, first, count, arg};
 }
 
@@ -62,8 +62,8 @@ TEST(BoardFaultSpec, ParsesSelectorKindAndArgument) {
     EXPECT_EQ(rule->count, c.count);
     EXPECT_EQ(rule->arg, c.arg);
   }
-  for (const char* bad : {"", "05", "05:", "05:bogus", "zz:none", "0x100:none", "03:none", "*@0:none",
-                          "*@x:none", "05:late", "05:stray:256", "05:late:", "05:late:1ms"}) {
+  for (const char* bad : {"", "05", "05:", "05:bogus", "zz:none", "0x100:none", "03:none", "*@0:none", "*@x:none",
+                          "05:late", "05:stray:256", "05:late:", "05:late:1ms"}) {
     std::string error;
     EXPECT_FALSE(ParseFaultSpec(bad, &error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;

@@ -22,8 +22,8 @@ TEST(BoardFrameLog, KeepsTheNewestEntriesInOrderAndFeedsTheSinkAll) {
 }
 
 TEST(BoardFrameLog, LineShowsTimeDirectionBytesCommandAndFaults) {
-  const std::string request =
-      FormatLogEntry(FrameLogEntry{1234, Direction::HostToBoard, {0x00, 0x00, 0x00, 0x05, 0xFB}, {FaultKind::Late}, ""});
+  const std::string request = FormatLogEntry(
+      FrameLogEntry{1234, Direction::HostToBoard, {0x00, 0x00, 0x00, 0x05, 0xFB}, {FaultKind::Late}, ""});
   EXPECT_NE(request.find("1234"), std::string::npos);
   EXPECT_NE(request.find("host>  00 00 00 05 FB"), std::string::npos);
   EXPECT_NE(request.find("icReset"), std::string::npos);

@@ -49,12 +49,12 @@ protected:
 TEST_F(ArithTest, AddIgnoresCarryInAndSetsCarryAuxAndOverflow) {
   const std::vector<FlagCase> cases = {
       {0x00, 0x00, false, 0x00, false, false, false},
-      {0x00, 0x00, true, 0x00, false, false, false},   // ADD never adds C
+      {0x00, 0x00, true, 0x00, false, false, false},  // ADD never adds C
       {0x0F, 0x01, false, 0x10, false, true, false},
       {0x08, 0x08, false, 0x10, false, true, false},
-      {0x7F, 0x01, false, 0x80, false, true, true},    // +127 + 1 overflows
-      {0x80, 0x80, false, 0x00, true, false, true},    // -128 + -128
-      {0xFF, 0x01, false, 0x00, true, true, false},    // -1 + 1: carry, no overflow
+      {0x7F, 0x01, false, 0x80, false, true, true},  // +127 + 1 overflows
+      {0x80, 0x80, false, 0x00, true, false, true},  // -128 + -128
+      {0xFF, 0x01, false, 0x00, true, true, false},  // -1 + 1: carry, no overflow
       {0xC3, 0xAA, false, 0x6D, true, false, true},
       {0x40, 0x40, false, 0x80, false, false, true},
       {0xF0, 0xF0, false, 0xE0, true, false, false},
@@ -68,8 +68,8 @@ TEST_F(ArithTest, AddIgnoresCarryInAndSetsCarryAuxAndOverflow) {
 TEST_F(ArithTest, AddcAddsCarryIntoEveryFlag) {
   const std::vector<FlagCase> cases = {
       {0xC3, 0xAA, true, 0x6E, true, false, true},
-      {0x7F, 0x00, true, 0x80, false, true, true},     // carry alone overflows
-      {0x0F, 0x00, true, 0x10, false, true, false},    // carry alone makes AC
+      {0x7F, 0x00, true, 0x80, false, true, true},  // carry alone overflows
+      {0x0F, 0x00, true, 0x10, false, true, false},  // carry alone makes AC
       {0xFF, 0x00, true, 0x00, true, true, false},
       {0xFF, 0xFF, true, 0xFF, true, true, false},
       {0x00, 0x00, true, 0x01, false, false, false},
@@ -83,14 +83,11 @@ TEST_F(ArithTest, AddcAddsCarryIntoEveryFlag) {
 
 TEST_F(ArithTest, SubbBorrowsCarryAndSetsBorrowFlags) {
   const std::vector<FlagCase> cases = {
-      {0xC9, 0x54, true, 0x74, false, false, true},    // -55 - 84 - 1 overflows
-      {0x00, 0x01, false, 0xFF, true, true, false},
-      {0x80, 0x01, false, 0x7F, false, true, true},    // -128 - 1
-      {0x7F, 0xFF, false, 0x80, true, false, true},    // 127 - (-1)
-      {0x10, 0x00, true, 0x0F, false, true, false},
-      {0x00, 0x00, true, 0xFF, true, true, false},
-      {0x55, 0x55, false, 0x00, false, false, false},
-      {0x01, 0x00, true, 0x00, false, false, false},
+      {0xC9, 0x54, true, 0x74, false, false, true},  // -55 - 84 - 1 overflows
+      {0x00, 0x01, false, 0xFF, true, true, false},   {0x80, 0x01, false, 0x7F, false, true, true},  // -128 - 1
+      {0x7F, 0xFF, false, 0x80, true, false, true},  // 127 - (-1)
+      {0x10, 0x00, true, 0x0F, false, true, false},   {0x00, 0x00, true, 0xFF, true, true, false},
+      {0x55, 0x55, false, 0x00, false, false, false}, {0x01, 0x00, true, 0x00, false, false, false},
       {0x20, 0x11, false, 0x0F, false, true, false},
   };
   for (const FlagCase& c : cases) {
@@ -110,16 +107,16 @@ struct DaCase {
 TEST_F(ArithTest, DecimalAdjustFollowsBothNibbleRules) {
   const std::vector<DaCase> cases = {
       {0x0A, false, false, 0x10, false},  // 09 + 01
-      {0x12, false, true, 0x18, false},   // 09 + 09: AC set by the add
-      {0x9A, false, false, 0x00, true},   // 99 + 01
-      {0x32, true, true, 0x98, true},     // 99 + 99
-      {0xBE, false, false, 0x24, true},   // 56 + 67 + 1
-      {0xC9, false, false, 0x29, true},   // 30 + 99: decimal 30 - 1
+      {0x12, false, true, 0x18, false},  // 09 + 09: AC set by the add
+      {0x9A, false, false, 0x00, true},  // 99 + 01
+      {0x32, true, true, 0x98, true},  // 99 + 99
+      {0xBE, false, false, 0x24, true},  // 56 + 67 + 1
+      {0xC9, false, false, 0x29, true},  // 30 + 99: decimal 30 - 1
       {0x12, false, false, 0x12, false},  // already BCD: unchanged
-      {0x12, true, false, 0x72, true},    // CY alone adjusts the high digit
-      {0x00, false, true, 0x06, false},   // AC alone adjusts the low digit
-      {0xFA, false, false, 0x60, true},   // low fix-up carries out, then high fix-up
-      {0x9F, false, false, 0x05, true},   // low fix-up makes the high digit A
+      {0x12, true, false, 0x72, true},  // CY alone adjusts the high digit
+      {0x00, false, true, 0x06, false},  // AC alone adjusts the low digit
+      {0xFA, false, false, 0x60, true},  // low fix-up carries out, then high fix-up
+      {0x9F, false, false, 0x05, true},  // low fix-up makes the high digit A
       {0xA0, false, false, 0x00, true},
   };
   for (const DaCase& c : cases) {
@@ -151,11 +148,8 @@ TEST_F(ArithTest, MulSetsOverflowWhenProductExceedsAByte) {
     bool ov;
   };
   const std::vector<Case> cases = {
-      {0x50, 0xA0, 0x00, 0x32, true},
-      {0x0F, 0x11, 0xFF, 0x00, false},
-      {0x10, 0x10, 0x00, 0x01, true},
-      {0xFF, 0xFF, 0x01, 0xFE, true},
-      {0x00, 0xFF, 0x00, 0x00, false},
+      {0x50, 0xA0, 0x00, 0x32, true}, {0x0F, 0x11, 0xFF, 0x00, false}, {0x10, 0x10, 0x00, 0x01, true},
+      {0xFF, 0xFF, 0x01, 0xFE, true}, {0x00, 0xFF, 0x00, 0x00, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << std::hex << int{c.a} << "*" << int{c.b});
@@ -212,13 +206,10 @@ TEST_F(ArithTest, RotatesMoveBitsThroughCarryOnlyForRlcAndRrc) {
   };
   const std::vector<Case> cases = {
       {0x23, 0x81, false, 0x03, false},  // RL: C untouched
-      {0x23, 0x81, true, 0x03, true},
-      {0x03, 0x81, false, 0xC0, false},  // RR
-      {0x33, 0x81, false, 0x02, true},   // RLC
-      {0x33, 0x01, true, 0x03, false},
-      {0x13, 0x81, false, 0x40, true},   // RRC
-      {0x13, 0x02, true, 0x81, false},
-      {0xC4, 0x5A, true, 0xA5, true},    // SWAP
+      {0x23, 0x81, true, 0x03, true},   {0x03, 0x81, false, 0xC0, false},  // RR
+      {0x33, 0x81, false, 0x02, true},  // RLC
+      {0x33, 0x01, true, 0x03, false},  {0x13, 0x81, false, 0x40, true},  // RRC
+      {0x13, 0x02, true, 0x81, false},  {0xC4, 0x5A, true, 0xA5, true},  // SWAP
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << std::hex << "op " << int{c.opcode});
@@ -238,8 +229,7 @@ TEST_F(ArithTest, EveryOperandColumnReachesItsSource) {
     uint8_t expected;  // A = 0x5C op source 0x0F with C clear
   };
   const std::vector<Row> rows = {
-      {0x20, 0x6B}, {0x30, 0x6B}, {0x40, 0x5F}, {0x50, 0x0C},
-      {0x60, 0x53}, {0x90, 0x4D}, {0xE0, 0x0F},
+      {0x20, 0x6B}, {0x30, 0x6B}, {0x40, 0x5F}, {0x50, 0x0C}, {0x60, 0x53}, {0x90, 0x4D}, {0xE0, 0x0F},
   };
   const uint8_t kSource = 0x0F;
   for (const Row& r : rows) {
@@ -264,7 +254,10 @@ TEST_F(ArithTest, EveryOperandColumnReachesItsSource) {
       }
       const int length = Core8051::InstructionLength(opcode);
       const uint16_t at = core_.PC();
-      if (length == 2) Exec({opcode, operand}); else Exec({opcode});
+      if (length == 2)
+        Exec({opcode, operand});
+      else
+        Exec({opcode});
       EXPECT_EQ(core_.ACC(), r.expected);
       EXPECT_EQ(core_.PC(), at + length);
     }
@@ -281,7 +274,7 @@ TEST_F(ArithTest, ParityFollowsAccumulatorWhicheverWayItChanges) {
   Exec({0x75, 0xD0, 0x00});  // MOV PSW,#00 cannot clear P
   EXPECT_TRUE(Flag(kP));
   Exec({0x75, 0xD0, 0x01});  // nor set it against ACC
-  Exec({0xE4});              // CLR A
+  Exec({0xE4});  // CLR A
   EXPECT_FALSE(Flag(kP));
   mem_->iram[0x30] = 0x07;
   Exec({0xC5, 0x30});  // XCH A,30h

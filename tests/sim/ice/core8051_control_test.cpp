@@ -21,10 +21,8 @@ TEST_F(ControlTest, AjmpUsesThePageOfTheNextInstruction) {
   };
   const std::vector<Case> cases = {
       {0x07FE, 0xE1, 0x23, 0x0F23},  // next PC 0x0800 is already in the next page
-      {0x07FD, 0xE1, 0x23, 0x0723},
-      {0x1234, 0x01, 0x00, 0x1000},
-      {0x1234, 0x21, 0xFF, 0x11FF},
-      {0xFFFE, 0xA1, 0x02, 0x0502},  // next PC wraps to 0x0000
+      {0x07FD, 0xE1, 0x23, 0x0723}, {0x1234, 0x01, 0x00, 0x1000},
+      {0x1234, 0x21, 0xFF, 0x11FF}, {0xFFFE, 0xA1, 0x02, 0x0502},  // next PC wraps to 0x0000
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << std::hex << "at " << c.at);
@@ -110,22 +108,16 @@ TEST_F(ControlTest, ConditionalBranchesTakeOrFallThrough) {
     uint16_t expected;
   };
   const std::vector<Case> cases = {
-      {{0x60, 0x05}, 0x00, false, 0x0207},        // JZ taken
-      {{0x60, 0x05}, 0x01, false, 0x0202},
-      {{0x70, 0x05}, 0x01, false, 0x0207},        // JNZ
-      {{0x70, 0x05}, 0x00, false, 0x0202},
-      {{0x40, 0x05}, 0x00, true, 0x0207},         // JC
-      {{0x40, 0x05}, 0x00, false, 0x0202},
-      {{0x50, 0x05}, 0x00, false, 0x0207},        // JNC
-      {{0x50, 0x05}, 0x00, true, 0x0202},
-      {{0x20, 0xE1, 0x05}, 0x02, false, 0x0208},  // JB ACC.1
-      {{0x20, 0xE1, 0x05}, 0xFD, false, 0x0203},
-      {{0x30, 0xE1, 0x05}, 0xFD, false, 0x0208},  // JNB ACC.1
+      {{0x60, 0x05}, 0x00, false, 0x0207},  // JZ taken
+      {{0x60, 0x05}, 0x01, false, 0x0202},       {{0x70, 0x05}, 0x01, false, 0x0207},  // JNZ
+      {{0x70, 0x05}, 0x00, false, 0x0202},       {{0x40, 0x05}, 0x00, true, 0x0207},  // JC
+      {{0x40, 0x05}, 0x00, false, 0x0202},       {{0x50, 0x05}, 0x00, false, 0x0207},  // JNC
+      {{0x50, 0x05}, 0x00, true, 0x0202},        {{0x20, 0xE1, 0x05}, 0x02, false, 0x0208},  // JB ACC.1
+      {{0x20, 0xE1, 0x05}, 0xFD, false, 0x0203}, {{0x30, 0xE1, 0x05}, 0xFD, false, 0x0208},  // JNB ACC.1
       {{0x30, 0xE1, 0x05}, 0x02, false, 0x0203},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << std::hex << "op " << int{c.code[0]} << " A="
-                                      << int{c.acc});
+    SCOPED_TRACE(::testing::Message() << std::hex << "op " << int{c.code[0]} << " A=" << int{c.acc});
     SetSfr(sfr::kACC, c.acc);
     SetSfr(sfr::kPSW, c.carry ? kCY : 0);
     for (size_t i = 0; i < c.code.size(); ++i) mem_->code[0x0200 + i] = c.code[i];
@@ -163,14 +155,14 @@ TEST_F(ControlTest, CjneAllFormsCompareUnsigned) {
     bool carry, jumps;
   };
   const std::vector<Pair> pairs = {
-      {0x05, 0x05, false, false}, {0x04, 0x05, true, true}, {0x06, 0x05, false, true},
+      {0x05, 0x05, false, false}, {0x04, 0x05, true, true},  {0x06, 0x05, false, true},
       {0x00, 0xFF, true, true},   {0x80, 0x7F, false, true}, {0xFF, 0xFF, false, false},
   };
   enum Form { kAImmediate, kADirect, kIndirect0, kIndirect1, kRegister };
   for (Form form : {kAImmediate, kADirect, kIndirect0, kIndirect1, kRegister}) {
     for (const Pair& p : pairs) {
-      SCOPED_TRACE(::testing::Message() << "form " << form << std::hex << " " << int{p.first}
-                                        << " vs " << int{p.second});
+      SCOPED_TRACE(::testing::Message() << "form " << form << std::hex << " " << int{p.first} << " vs "
+                                        << int{p.second});
       SetSfr(sfr::kPSW, p.carry ? 0 : kCY);  // the opposite, so CY must be written
       switch (form) {
         case kAImmediate:

@@ -23,8 +23,8 @@ TEST_F(MemoryTest, ResetSetsPowerOnRegistersAndKeepsRam) {
   EXPECT_EQ(core_.PC(), 0x0000);
   EXPECT_EQ(core_.SP(), 0x07);
   for (uint8_t port : {sfr::kP0, sfr::kP1, sfr::kP2, sfr::kP3}) EXPECT_EQ(Sfr(port), 0xFF);
-  for (uint8_t a : {sfr::kACC, sfr::kB, sfr::kPSW, sfr::kDPL, sfr::kDPH, sfr::kDPL1, sfr::kDPH1,
-                    sfr::kDPS, sfr::kRAMCON}) {
+  for (uint8_t a :
+       {sfr::kACC, sfr::kB, sfr::kPSW, sfr::kDPL, sfr::kDPH, sfr::kDPL1, sfr::kDPH1, sfr::kDPS, sfr::kRAMCON}) {
     EXPECT_EQ(Sfr(a), 0x00) << std::hex << int{a};
   }
   EXPECT_EQ(mem_->iram[0x40], 0x11);
@@ -38,8 +38,8 @@ TEST_F(MemoryTest, RegisterBanksFollowRs1Rs0) {
     mem_->iram.fill(0);
     SetSfr(sfr::kPSW, static_cast<uint8_t>(bank << 3));
     Exec({0x7F, static_cast<uint8_t>(0xA0 + bank)});  // MOV R7,#data
-    Exec({0x79, 0x60});         // MOV R1,#60h
-    Exec({0x77, 0x99});         // MOV @R1,#99h
+    Exec({0x79, 0x60});  // MOV R1,#60h
+    Exec({0x77, 0x99});  // MOV @R1,#99h
     EXPECT_EQ(mem_->iram[bank * 8 + 7], 0xA0 + bank);
     EXPECT_EQ(core_.R(7), 0xA0 + bank);
     EXPECT_EQ(mem_->iram[0x60], 0x99);
@@ -53,24 +53,24 @@ TEST_F(MemoryTest, RegisterBanksFollowRs1Rs0) {
 
 TEST_F(MemoryTest, IndirectReachesUpperRamWhileDirectReachesSfrs) {
   SetSfr(sfr::kP1, 0xFF);
-  Exec({0x78, 0x90});        // MOV R0,#90h
-  Exec({0x76, 0x55});        // MOV @R0,#55h
+  Exec({0x78, 0x90});  // MOV R0,#90h
+  Exec({0x76, 0x55});  // MOV @R0,#55h
   EXPECT_EQ(mem_->iram[0x90], 0x55);
   EXPECT_EQ(Sfr(sfr::kP1), 0xFF);
   Exec({0x75, 0x90, 0x12});  // MOV 90h,#12h (P1)
   EXPECT_EQ(Sfr(sfr::kP1), 0x12);
   EXPECT_EQ(mem_->iram[0x90], 0x55);
-  Exec({0xE6});              // MOV A,@R0
+  Exec({0xE6});  // MOV A,@R0
   EXPECT_EQ(core_.ACC(), 0x55);
-  Exec({0xE5, 0x90});        // MOV A,90h
+  Exec({0xE5, 0x90});  // MOV A,90h
   EXPECT_EQ(core_.ACC(), 0x12);
   EXPECT_EQ(core_.ReadDirect(0x90), 0x12);
   EXPECT_EQ(core_.ReadDirect(0x10), mem_->iram[0x10]);
   // MOV @Ri,direct and MOV direct,@Ri cross between the two.
-  Exec({0xA6, 0x90});        // MOV @R0,P1
+  Exec({0xA6, 0x90});  // MOV @R0,P1
   EXPECT_EQ(mem_->iram[0x90], 0x12);
   mem_->iram[0x90] = 0x77;
-  Exec({0x86, 0xF0});        // MOV B,@R0
+  Exec({0x86, 0xF0});  // MOV B,@R0
   EXPECT_EQ(core_.B(), 0x77);
 }
 
@@ -86,9 +86,7 @@ TEST_F(MemoryTest, BitAddressesMapToRamBytesAndSfrsAtMultiplesOfEight) {
       {0x7F, true, 0x2F, 0x80},  {0x80, false, 0x80, 0x01}, {0x97, false, 0x90, 0x80},
       {0xCA, false, 0xC8, 0x04}, {0xF3, false, 0xF0, 0x08}, {0xFF, false, 0xF8, 0x80},
   };
-  auto byte = [&](const Case& c) -> uint8_t {
-    return c.in_ram ? mem_->iram[c.address] : Sfr(c.address);
-  };
+  auto byte = [&](const Case& c) -> uint8_t { return c.in_ram ? mem_->iram[c.address] : Sfr(c.address); };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << std::hex << "bit " << int{c.bit});
     mem_->iram.fill(0);
@@ -99,7 +97,7 @@ TEST_F(MemoryTest, BitAddressesMapToRamBytesAndSfrsAtMultiplesOfEight) {
     EXPECT_TRUE(Flag(kCY));
     Exec({0xB2, c.bit});  // CPL bit
     EXPECT_EQ(byte(c), 0);
-    Exec({0xC3});         // CLR C
+    Exec({0xC3});  // CLR C
     Exec({0xA0, c.bit});  // ORL C,/bit
     EXPECT_TRUE(Flag(kCY));
     Exec({0x92, c.bit});  // MOV bit,C
@@ -123,8 +121,8 @@ TEST_F(MemoryTest, BitWritesLeaveTheOtherBitsOfAPortLatch) {
   Exec({0xD2, 0xB0});  // SETB P3.0
   Exec({0xB2, 0xB7});  // CPL P3.7
   EXPECT_EQ(Sfr(sfr::kP3), 0xD9);
-  Exec({0xD3});        // SETB C
-  Exec({0xB3});        // CPL C
+  Exec({0xD3});  // SETB C
+  Exec({0xB3});  // CPL C
   EXPECT_FALSE(Flag(kCY));
 }
 
@@ -256,8 +254,8 @@ TEST_F(MemoryTest, MovxReachesTheOneKilobyteRamBelow400hWhileEnabled) {
     uint16_t address;
     bool ram1k;
   };
-  for (const Case& c : std::vector<Case>{{0x0000, true}, {0x03FF, true}, {0x0400, false},
-                                         {0xFFFF, false}, {0x8000, false}}) {
+  for (const Case& c :
+       std::vector<Case>{{0x0000, true}, {0x03FF, true}, {0x0400, false}, {0xFFFF, false}, {0x8000, false}}) {
     SCOPED_TRACE(::testing::Message() << std::hex << c.address);
     mem_->ram1k.fill(0);
     mem_->xram.fill(0);

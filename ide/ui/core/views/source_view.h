@@ -34,8 +34,7 @@ public:
 
   // Modules and code image of an OMF program (the image for disassembly
   // pages); sourceDir ends with '/'. Detach drops every pointer into them.
-  virtual void AttachOmf(const OmfModule* modules, const std::string& sourceDir,
-                         const CodeImage* image) = 0;
+  virtual void AttachOmf(const OmfModule* modules, const std::string& sourceDir, const CodeImage* image) = 0;
   virtual void DetachOmf() = 0;
   virtual void SetPublics(const OmfSymbol* publics) = 0;
   virtual void ClearPublics() = 0;

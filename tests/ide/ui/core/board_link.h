@@ -43,8 +43,7 @@ public:
 
   void PurgeRx() override {
     uint8_t sink[256];
-    while (board_.HostRead(sink, sizeof sink) > 0) {
-    }
+    while (board_.HostRead(sink, sizeof sink) > 0) {}
   }
   void PurgeTx() override {}
   bool Close() override {

@@ -15,11 +15,25 @@ using Lines = std::vector<std::string>;
 
 TEST(CommandNumberTest, HexWhenItHoldsAnHElseSignedDecimal) {
   const std::pair<const char*, std::optional<int32_t>> cases[] = {
-      {"1FH", 31},       {"H1F", 31},       {"1HF", 31},  {"10H", 16},    {"10", 10},
-      {"-5", -5},        {"+7", 7},         {"0", 0},     {"FFFFFFFFH", -1},
-      {"H", std::nullopt}, {"1F", std::nullopt}, {"", std::nullopt}, {"0X10", std::nullopt},
-      {"1G H", std::nullopt}, {"-1H", std::nullopt}, {"100000000H", std::nullopt},
-      {"2147483647", 2147483647}, {"2147483648", std::nullopt}, {"-2147483648", INT32_MIN},
+      {"1FH", 31},
+      {"H1F", 31},
+      {"1HF", 31},
+      {"10H", 16},
+      {"10", 10},
+      {"-5", -5},
+      {"+7", 7},
+      {"0", 0},
+      {"FFFFFFFFH", -1},
+      {"H", std::nullopt},
+      {"1F", std::nullopt},
+      {"", std::nullopt},
+      {"0X10", std::nullopt},
+      {"1G H", std::nullopt},
+      {"-1H", std::nullopt},
+      {"100000000H", std::nullopt},
+      {"2147483647", 2147483647},
+      {"2147483648", std::nullopt},
+      {"-2147483648", INT32_MIN},
       {"1HH", std::nullopt},
   };
   for (const auto& [text, value] : cases) EXPECT_EQ(StrToAddr(text), value) << text;
@@ -35,9 +49,9 @@ TEST(CommandWordsTest, BlanksSplitAndTabsDoNot) {
 
 TEST(CommandCompletionTest, TheFirstKeywordInTableOrderThatExtendsTheWordWins) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
-      {"s ", "STEPOVER "},      {"st ", "STEPOVER "}, {"sto ", "STOP "},     {"w ", "WATCH "},
-      {"wi ", "WINCLOSE "},     {"wino ", "WINOPEN "}, {"m ", "MDUMP "},    {"mw 10 20", "MWRITE "},
-      {"stop ", std::nullopt},  {"s", std::nullopt},  {" s ", std::nullopt}, {"xyz ", std::nullopt},
+      {"s ", "STEPOVER "},          {"st ", "STEPOVER "},  {"sto ", "STOP "},     {"w ", "WATCH "},
+      {"wi ", "WINCLOSE "},         {"wino ", "WINOPEN "}, {"m ", "MDUMP "},      {"mw 10 20", "MWRITE "},
+      {"stop ", std::nullopt},      {"s", std::nullopt},   {" s ", std::nullopt}, {"xyz ", std::nullopt},
       {"HELP mdump", std::nullopt},
   };
   for (const auto& [line, completed] : cases) EXPECT_EQ(CompleteKeyword(line), completed) << line;
@@ -296,8 +310,8 @@ TEST_F(CommandInterpreterTest, AFailedSendEndsAFillAfterOneMessage) {
 
 TEST_F(CommandInterpreterTest, WhileTheTargetRunsMemoryIsNeitherShownNorEdited) {
   host_.running = true;
-  for (const char* line : {"MDUMP 10", "MWRITE 10 1", "MWRITE X:10 1", "MFILL 0 10 1", "MCOPY 0 10 1",
-                           "WINOPEN INRAM", "WINOPEN EXRAM", "SETBP 100H 0", "CLRBP ALL"}) {
+  for (const char* line : {"MDUMP 10", "MWRITE 10 1", "MWRITE X:10 1", "MFILL 0 10 1", "MCOPY 0 10 1", "WINOPEN INRAM",
+                           "WINOPEN EXRAM", "SETBP 100H 0", "CLRBP ALL"}) {
     SCOPED_TRACE(line);
     printed_.clear();
     EXPECT_TRUE(Run(line));

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "ide/link/com_port.h"
 #include "ide/link/cmdset_commands.h"
+#include "ide/link/com_port.h"
 #include "ide/ui/core/debugger.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
@@ -57,9 +57,8 @@ protected:
 
   // A link to the in-process board, as the port dialog would have opened it.
   void Connect() {
-    SerialLinkOpener opener([this](int) -> std::unique_ptr<platform::ByteLink> {
-      return std::make_unique<BoardLink>(board_, clock_);
-    });
+    SerialLinkOpener opener(
+        [this](int) -> std::unique_ptr<platform::ByteLink> { return std::make_unique<BoardLink>(board_, clock_); });
     state_.ComPort = opener.OpenPort(1);
     ASSERT_TRUE(state_.ComPort);
     state_.IceCmd = opener.CreateCommands(*state_.ComPort);
@@ -79,8 +78,7 @@ protected:
   std::vector<std::string> RunCommands() {
     std::vector<std::string> out;
     for (const auto& n : Sent())
-      if (n == "icRun" || n == "icStep" || n == "icRunRange" || n == "icStop" || n == "icReset" ||
-          n == "icTxBrkPnt")
+      if (n == "icRun" || n == "icStep" || n == "icRunRange" || n == "icStop" || n == "icReset" || n == "icTxBrkPnt")
         out.push_back(n);
     return out;
   }

@@ -15,7 +15,10 @@
 namespace vx930::testing {
 
 struct FakeTimer final : PollTimer {
-  void Enable() override { enabled = true; ++enables; }
+  void Enable() override {
+    enabled = true;
+    ++enables;
+  }
   void Disable() override { enabled = false; }
   bool IsEnabled() const override { return enabled; }
   bool enabled = false;

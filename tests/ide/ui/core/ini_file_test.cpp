@@ -16,9 +16,7 @@ using testing::ScratchDir;
 
 class IniFileTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    path_ = (dir_ / "with blank" ).string() + ".cfg";
-  }
+  void SetUp() override { path_ = (dir_ / "with blank").string() + ".cfg"; }
 
   void Write(const std::string& text) { std::ofstream(path_, std::ios::binary) << text; }
   std::string Contents() const {
@@ -46,8 +44,10 @@ TEST_F(IniFileTest, MissingFileReadsDefaultsAndFirstWriteCreatesIt) {
 TEST_F(IniFileTest, BadNumbersReadAsTheDefault) {
   Write("[PATH]\nA=12\nB=x12\nC=12x\nD=\nE=-7\nF=+4\nG=99999999999\n");
   IniFile ini(path_);
-  const struct { const char* key; int expected; } cases[] = {
-      {"A", 12}, {"B", 5}, {"C", 5}, {"D", 5}, {"E", -7}, {"F", 4}, {"G", 5}, {"MISSING", 5}};
+  const struct {
+    const char* key;
+    int expected;
+  } cases[] = {{"A", 12}, {"B", 5}, {"C", 5}, {"D", 5}, {"E", -7}, {"F", 4}, {"G", 5}, {"MISSING", 5}};
   for (const auto& c : cases) EXPECT_EQ(ini.ReadInteger("PATH", c.key, 5), c.expected) << c.key;
 }
 

@@ -62,9 +62,9 @@ TEST(JpegDecoder, DecodesColourPicturesToRgbRowsTopFirst) {
   EXPECT_EQ(r.image.width, 64);
   EXPECT_EQ(r.image.height, 32);
   ASSERT_EQ(r.image.rgb.size(), 64u * 32u * 3u);
-  EXPECT_NEAR(Channel(r.image, 0, 0, 0), 0, 12);      // red grows to the right
+  EXPECT_NEAR(Channel(r.image, 0, 0, 0), 0, 12);  // red grows to the right
   EXPECT_NEAR(Channel(r.image, 63, 0, 0), 255, 12);
-  EXPECT_NEAR(Channel(r.image, 0, 0, 1), 0, 12);      // green grows downwards
+  EXPECT_NEAR(Channel(r.image, 0, 0, 1), 0, 12);  // green grows downwards
   EXPECT_NEAR(Channel(r.image, 0, 31, 1), 255, 12);
   EXPECT_NEAR(Channel(r.image, 30, 15, 2), 0x80, 12);
 }

@@ -35,8 +35,7 @@ std::string IntelHex(uint16_t address, const std::vector<uint8_t>& data) {
   return out;
 }
 
-std::string HexFile(const std::string& records) { return records + ":00000001FF\n";
-}
+std::string HexFile(const std::string& records) { return records + ":00000001FF\n"; }
 
 class OpenProgramTest : public DebuggerFixture {
 protected:

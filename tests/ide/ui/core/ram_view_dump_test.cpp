@@ -49,8 +49,8 @@ struct FakeTarget {
 
 class RamDumpTest : public ::testing::Test {
 protected:
-  explicit RamDumpTest(int size = 256) : target(size), image(static_cast<std::size_t>(size), 0),
-                                         dump(target.Reader(), target.Writer()) {}
+  explicit RamDumpTest(int size = 256)
+      : target(size), image(static_cast<std::size_t>(size), 0), dump(target.Reader(), target.Writer()) {}
   void Attach() { dump.Attach(image.data(), static_cast<int>(image.size())); }
   void Type(const std::string& digits) {
     for (char ch : digits) {
@@ -77,14 +77,10 @@ TEST_F(RamDumpTest, LineTextShowsOffsetPairsAndPrintableCharacters) {
   image[0x7F] = 0x7F;
   Attach();
   EXPECT_EQ(dump.LineCount(), 16);
-  EXPECT_EQ(dump.LineText(0),
-            "0000 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ................");
-  EXPECT_EQ(dump.LineText(2),
-            "0020 20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 7E .!\"#$%&'()*+,-.~");
-  EXPECT_EQ(dump.LineText(7),
-            "0070 70 71 72 73 74 75 76 77 78 79 7A 7B 7C 7D 7E 7F pqrstuvwxyz{|}~.");
-  EXPECT_EQ(dump.LineText(15),
-            "00F0 F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF ................");
+  EXPECT_EQ(dump.LineText(0), "0000 00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ................");
+  EXPECT_EQ(dump.LineText(2), "0020 20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 7E .!\"#$%&'()*+,-.~");
+  EXPECT_EQ(dump.LineText(7), "0070 70 71 72 73 74 75 76 77 78 79 7A 7B 7C 7D 7E 7F pqrstuvwxyz{|}~.");
+  EXPECT_EQ(dump.LineText(15), "00F0 F0 F1 F2 F3 F4 F5 F6 F7 F8 F9 FA FB FC FD FE FF ................");
   EXPECT_EQ(dump.LineText(0).size(), 69u);
   EXPECT_EQ(dump.LineText(16), "");
   EXPECT_EQ(dump.LineText(-1), "");
@@ -98,9 +94,9 @@ TEST_F(RamDump1kTest, MapsHoldOneBitPerBlockInTwoBytesForOneKilobyte) {
   ASSERT_EQ(dump.LoadedMap().size(), 2u);
   ASSERT_EQ(dump.DirtyMap().size(), 2u);
   dump.MarkDirty(0);
-  dump.MarkDirty(64 * 9 + 5);     // block 9: bit 1 of byte 1
-  dump.MarkDirty(1023);           // block 15: bit 7 of byte 1
-  dump.MarkDirty(1024);           // outside: nothing
+  dump.MarkDirty(64 * 9 + 5);  // block 9: bit 1 of byte 1
+  dump.MarkDirty(1023);  // block 15: bit 7 of byte 1
+  dump.MarkDirty(1024);  // outside: nothing
   dump.MarkDirty(-1);
   EXPECT_EQ(dump.DirtyMap(), (std::vector<uint8_t>{0x01, 0x82}));
   EXPECT_TRUE(dump.IsDirty(9));
@@ -154,7 +150,7 @@ TEST_F(RamDumpTest, FailedReadEndsTheReloadAndLeavesTheRestUnloaded) {
 TEST_F(RamDumpTest, EveryColumnEditsTheNibbleUnderItOrNothing) {
   struct Case {
     int column;
-    int byte;   // -1: nothing edited
+    int byte;  // -1: nothing edited
     bool high;
     int nextColumn;
     int nextLine;
@@ -257,8 +253,12 @@ TEST(RamDumpSize, ImageSizesOutsideWholeBlocksAreCutSoNoCallbackRunsPastTheImage
     SCOPED_TRACE(c.size);
     std::vector<int> reads;
     std::vector<uint8_t> image(static_cast<std::size_t>(std::max(c.size, 0)) + 1, 0);
-    RamDump dump([&](uint8_t*, int start) { reads.push_back(start); return true; },
-                 [](const uint8_t*, int) { return true; });
+    RamDump dump(
+        [&](uint8_t*, int start) {
+          reads.push_back(start);
+          return true;
+        },
+        [](const uint8_t*, int) { return true; });
     dump.Attach(image.data(), c.size);
     EXPECT_EQ(dump.Size(), c.used);
     EXPECT_TRUE(dump.ReloadVisible(0, 100));
@@ -430,8 +430,8 @@ TEST_F(RamDump1kTest, EditInABlockNeverReadReadsItFirstOrRefuses) {
   EXPECT_EQ(image[640], 0x16);
   EXPECT_EQ(image[641], 0x66);
   ASSERT_TRUE(dump.WriteBack());
-  EXPECT_TRUE(std::all_of(target.memory.begin() + 641, target.memory.begin() + 704,
-                          [](uint8_t b) { return b == 0x66; }));
+  EXPECT_TRUE(
+      std::all_of(target.memory.begin() + 641, target.memory.begin() + 704, [](uint8_t b) { return b == 0x66; }));
 }
 
 // The creator's edits (command and SFR windows) go through the same rule as

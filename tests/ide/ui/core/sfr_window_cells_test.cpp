@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace vx930::testing {
 namespace {
 
@@ -37,8 +36,7 @@ TEST(SfrCells, LayoutInColumnsOfOneHundredPixels) {
     int width;
     int columns;
   };
-  for (const Case c : {Case{459, 4}, Case{1024, 10}, Case{200, 2}, Case{150, 1}, Case{99, 1}, Case{0, 1},
-                       Case{-5, 1}})
+  for (const Case c : {Case{459, 4}, Case{1024, 10}, Case{200, 2}, Case{150, 1}, Case{99, 1}, Case{0, 1}, Case{-5, 1}})
     EXPECT_EQ(SfrCells::Columns(c.width), c.columns) << c.width;
 
   const CellRect button = SfrCells::ButtonRect(5, 4);
@@ -99,9 +97,9 @@ TEST(SfrDialogInput, TypedTextIsReadAsBareHexDigits) {
     int value;  // -1: "Input value invalid"
   };
   const Case cases[] = {
-      {"1f", 31}, {"FF", 255}, {"ff", 255}, {"0", 0},       {"00FF", 255}, {"7", 7},
-      {"100", -1}, {"", -1},   {"G1", -1},  {"0x1F", -1},   {"$1F", -1},   {"-1", -1},
-      {"+1", -1},  {" 1", -1}, {"1 ", -1},  {"FFFFFFFFF", -1}, {"1\n", -1},
+      {"1f", 31},  {"FF", 255}, {"ff", 255}, {"0", 0},          {"00FF", 255}, {"7", 7},
+      {"100", -1}, {"", -1},    {"G1", -1},  {"0x1F", -1},      {"$1F", -1},   {"-1", -1},
+      {"+1", -1},  {" 1", -1},  {"1 ", -1},  {"FFFFFFFFF", -1}, {"1\n", -1},
   };
   for (const Case& c : cases) {
     const std::optional<uint8_t> v = ParseSfrValue(c.text);

@@ -42,11 +42,21 @@ public:
   explicit SourceTestProgram(const std::string& tag) : dir_("vx930_src_" + tag) {
     WriteLines("steps.c", 30, "steps");
     WriteLines("other.c", 12, "other");
-    AddModule("steps.c", {{"MAIN", 0x0100, 0x011C,
-                           {{{0x0100, 10}, {0x0103, 11}, {0x0108, 12}, {0x010A, 13}, {0x010F, 14},
-                             {0x0112, 15}, {0x0117, 16}, {0x011B, 17}}}},
+    AddModule("steps.c", {{"MAIN",
+                           0x0100,
+                           0x011C,
+                           {{{0x0100, 10},
+                             {0x0103, 11},
+                             {0x0108, 12},
+                             {0x010A, 13},
+                             {0x010F, 14},
+                             {0x0112, 15},
+                             {0x0117, 16},
+                             {0x011B, 17}}}},
                           {"FUNC", 0x0200, 0x0202, {{{0x0200, 20}, {0x0202, 21}}}}});
-    AddModule("OTHER", {{"OTHERF", 0x0400, 0x0407,
+    AddModule("OTHER", {{"OTHERF",
+                         0x0400,
+                         0x0407,
                          {{{0x0400, 5}, {0x0403, 6}, {0x0403, 7}, {0x0405, 8}}, {{0x0406, 9}, {0x0406, 10}}}},
                         {"EMPTY", 0x0500, 0x0501, {}}});
     AddModule("LOST", {{"LOSTF", 0x0600, 0x0601, {{{0x0600, 3}}}}});

@@ -136,11 +136,9 @@ TEST_F(SourceWindowModelTest, ThePCLineIsTheLineWhoseCodeHoldsThePC) {
   const Case cases[] = {
       {0x0100, 10, "steps.c"},  // a line start
       {0x0105, 11, "steps.c"},  // inside line 11: its entry starts below the PC
-      {0x0119, 16, "steps.c"},
-      {0x0202, 21, "steps.c"},
-      {0x0401, 5, "OTHER"},
-      {0x0403, 7, "OTHER"},   // two entries at the PC: the last of them
-      {0x0406, 9, "OTHER"},   // at the end of the block: the first found
+      {0x0119, 16, "steps.c"}, {0x0202, 21, "steps.c"},
+      {0x0401, 5, "OTHER"},    {0x0403, 7, "OTHER"},  // two entries at the PC: the last of them
+      {0x0406, 9, "OTHER"},  // at the end of the block: the first found
       {0x0400, 5, "OTHER"},
   };
   for (const Case& c : cases) {
@@ -417,10 +415,17 @@ TEST_F(SourceWindowModelTest, FindAddress) {
 }
 
 TEST(ParseHexAddressTest, HexDigitsOnly) {
-  const std::pair<const char*, std::optional<uint32_t>> cases[] = {
-      {"FFFF", 0xFFFF}, {"0", 0},          {"1f", 0x1F},          {"10000", 0x10000},
-      {"", std::nullopt}, {"G1", std::nullopt}, {" 12", std::nullopt}, {"-1", std::nullopt},
-      {"0x12", std::nullopt}, {"FFFFFFFF", 0xFFFFFFFFu}, {"100000000", std::nullopt}};
+  const std::pair<const char*, std::optional<uint32_t>> cases[] = {{"FFFF", 0xFFFF},
+                                                                   {"0", 0},
+                                                                   {"1f", 0x1F},
+                                                                   {"10000", 0x10000},
+                                                                   {"", std::nullopt},
+                                                                   {"G1", std::nullopt},
+                                                                   {" 12", std::nullopt},
+                                                                   {"-1", std::nullopt},
+                                                                   {"0x12", std::nullopt},
+                                                                   {"FFFFFFFF", 0xFFFFFFFFu},
+                                                                   {"100000000", std::nullopt}};
   for (const auto& [text, value] : cases) EXPECT_EQ(ParseHexAddress(text), value) << '"' << text << '"';
 }
 
@@ -428,8 +433,7 @@ TEST(ParseHexAddressTest, HexDigitsOnly) {
 
 class ModuleSourceTest : public ::testing::Test {
 protected:
-  ModuleSourceTest() {
-  }
+  ModuleSourceTest() {}
   void Touch(const std::string& name) { std::ofstream(dir_ / name) << name; }
   std::string Dir() const { return dir_.string() + "/"; }
   std::string Found(const std::string& module) {
@@ -446,11 +450,19 @@ TEST_F(ModuleSourceTest, TheExactNameFirstThenWithoutRegardToCase) {
   Touch("main.c");
   Touch("timer");
   fs::create_directories(dir_ / "SERIAL.C");
-  const std::pair<const char*, const char*> cases[] = {
-      {"blink.c", "blink.c"}, {"BLINK", "blink.c"},  {"BLINK.C", "blink.c"}, {"blink", "blink.c"},
-      {"delay.c", "Delay.C"}, {"DELAY", "Delay.C"},  {"MAIN.C", "MAIN.C"},   {"main.c", "main.c"},
-      {"Main.c", "MAIN.C"},   {"TIMER", "timer"},     {"serial.c", "-"},     {"none", "-"},
-      {"", "-"}};
+  const std::pair<const char*, const char*> cases[] = {{"blink.c", "blink.c"},
+                                                       {"BLINK", "blink.c"},
+                                                       {"BLINK.C", "blink.c"},
+                                                       {"blink", "blink.c"},
+                                                       {"delay.c", "Delay.C"},
+                                                       {"DELAY", "Delay.C"},
+                                                       {"MAIN.C", "MAIN.C"},
+                                                       {"main.c", "main.c"},
+                                                       {"Main.c", "MAIN.C"},
+                                                       {"TIMER", "timer"},
+                                                       {"serial.c", "-"},
+                                                       {"none", "-"},
+                                                       {"", "-"}};
   for (const auto& [module, file] : cases) EXPECT_EQ(Found(module), file) << module;
   EXPECT_EQ(ReadSourceFile(Dir() + "Delay.C"), std::optional<std::string>("Delay.C"));
   EXPECT_EQ(ReadSourceFile(Dir() + "missing.c"), std::nullopt);

@@ -103,8 +103,8 @@ TEST_F(BreakPointWindowTest, WithoutASelectionNeitherMenuNorDialogOpens) {
   const QPoint inside = List()->visualItemRect(List()->item(0)).center();
   QTest::mouseRelease(List()->viewport(), Qt::RightButton, {}, inside);
   EXPECT_FALSE(window_->pmBrkSetting()->isVisible());
-  const bool shown = WithPropertyDialog([&] { QTest::keyClick(List(), Qt::Key_Return); },
-                                        [](TfmBrkProperty& d) { d.reject(); });
+  const bool shown =
+      WithPropertyDialog([&] { QTest::keyClick(List(), Qt::Key_Return); }, [](TfmBrkProperty& d) { d.reject(); });
   EXPECT_FALSE(shown);
 
   Select(0);
@@ -118,22 +118,24 @@ TEST_F(BreakPointWindowTest, ThePropertyDialogRefusesBadInputAndStaysOpen) {
   window_->RefreshList();
   Select(1);
   std::vector<std::string> captions;
-  const bool shown = WithPropertyDialog([&] { QTest::keyClick(List(), Qt::Key_Return); }, [&](TfmBrkProperty& d) {
-    captions.push_back(d.windowTitle().toStdString());
-    EXPECT_EQ(d.edAddress()->text(), "0ABC");
-    EXPECT_EQ(d.edPassCnt()->text(), "9");
-    d.edAddress()->setText("10000");
-    d.edPassCnt()->setText("255");
-    d.btnOk()->click();
-    EXPECT_TRUE(d.isVisible());
-    d.edAddress()->setText("FFFF");
-    d.btnOk()->click();
-    EXPECT_TRUE(d.isVisible());
-    EXPECT_EQ(d.edPassCnt()->text(), "255") << "the text stays as typed";
-    EXPECT_EQ(state_.BreakPointTable[1].address, 0x0ABCu) << "nothing changes before OK succeeds";
-    d.edPassCnt()->setText("254");
-    d.btnOk()->click();
-  });
+  const bool shown = WithPropertyDialog([&] { QTest::keyClick(List(), Qt::Key_Return); },
+                                        [&](TfmBrkProperty& d) {
+                                          captions.push_back(d.windowTitle().toStdString());
+                                          EXPECT_EQ(d.edAddress()->text(), "0ABC");
+                                          EXPECT_EQ(d.edPassCnt()->text(), "9");
+                                          d.edAddress()->setText("10000");
+                                          d.edPassCnt()->setText("255");
+                                          d.btnOk()->click();
+                                          EXPECT_TRUE(d.isVisible());
+                                          d.edAddress()->setText("FFFF");
+                                          d.btnOk()->click();
+                                          EXPECT_TRUE(d.isVisible());
+                                          EXPECT_EQ(d.edPassCnt()->text(), "255") << "the text stays as typed";
+                                          EXPECT_EQ(state_.BreakPointTable[1].address, 0x0ABCu)
+                                              << "nothing changes before OK succeeds";
+                                          d.edPassCnt()->setText("254");
+                                          d.btnOk()->click();
+                                        });
   ASSERT_TRUE(shown);
   EXPECT_EQ(captions, std::vector<std::string>{"Break Point 1 Property"});
   EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{"Address input invalid", "Pass count input invalid"}));
@@ -147,17 +149,18 @@ TEST_F(BreakPointWindowTest, ThePropertyDialogRefusesBadInputAndStaysOpen) {
 
 TEST_F(BreakPointWindowTest, EnterMovesThroughTheFieldsAndCancelChangesNothing) {
   Select(0);
-  const bool shown = WithPropertyDialog([&] { window_->miPropertyClick(); }, [&](TfmBrkProperty& d) {
-    d.edAddress()->setFocus();
-    d.edAddress()->setText("1234");
-    QTest::keyClick(d.edAddress(), Qt::Key_Return);
-    EXPECT_TRUE(d.isVisible());
-    EXPECT_EQ(d.focusWidget(), d.edPassCnt());
-    QTest::keyClick(d.edPassCnt(), Qt::Key_Return);
-    EXPECT_TRUE(d.isVisible());
-    EXPECT_EQ(d.focusWidget(), d.btnOk());
-    d.btnCancel()->click();
-  });
+  const bool shown = WithPropertyDialog([&] { window_->miPropertyClick(); },
+                                        [&](TfmBrkProperty& d) {
+                                          d.edAddress()->setFocus();
+                                          d.edAddress()->setText("1234");
+                                          QTest::keyClick(d.edAddress(), Qt::Key_Return);
+                                          EXPECT_TRUE(d.isVisible());
+                                          EXPECT_EQ(d.focusWidget(), d.edPassCnt());
+                                          QTest::keyClick(d.edPassCnt(), Qt::Key_Return);
+                                          EXPECT_TRUE(d.isVisible());
+                                          EXPECT_EQ(d.focusWidget(), d.btnOk());
+                                          d.btnCancel()->click();
+                                        });
   ASSERT_TRUE(shown);
   EXPECT_EQ(state_.BreakPointTable[0].address, 0u);
   EXPECT_EQ(state_.BreakPointTable[0].enabled, 0);
@@ -173,7 +176,8 @@ TEST_F(BreakPointWindowTest, WhileTheTargetRunsTheTableIsLeftAlone) {
   Select(0);
   const bool shown = WithPropertyDialog([&] { window_->miPropertyClick(); }, [](TfmBrkProperty& d) { d.reject(); });
   EXPECT_FALSE(shown);
-  EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{"Please Stop the ICE First !!", "Please Stop the ICE First !!"}));
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<std::string>{"Please Stop the ICE First !!", "Please Stop the ICE First !!"}));
 }
 
 TEST_F(BreakPointWindowTest, ClosingFreesTheWindowAndTheDebuggerForgetsIt) {

@@ -14,8 +14,8 @@
 
 #include "ide/ui/qt/command_window.h"
 #include "tests/ide/ui/core/debugger_fixture.h"
-#include "tests/support/test_app.h"
 #include "tests/ide/ui/core/step_program.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {

@@ -75,12 +75,14 @@ protected:
 
   uint8_t BoardIram(int address) {
     uint8_t value = 0;
-    board_.Access([&](sim::ice::Memories& m, sim::ice::Core8051&) { value = m.iram[static_cast<std::size_t>(address)]; });
+    board_.Access(
+        [&](sim::ice::Memories& m, sim::ice::Core8051&) { value = m.iram[static_cast<std::size_t>(address)]; });
     return value;
   }
   uint8_t BoardSfr(int address) {
     uint8_t value = 0;
-    board_.Access([&](sim::ice::Memories& m, sim::ice::Core8051&) { value = m.sfr[static_cast<std::size_t>(address - 0x80)]; });
+    board_.Access(
+        [&](sim::ice::Memories& m, sim::ice::Core8051&) { value = m.sfr[static_cast<std::size_t>(address - 0x80)]; });
     return value;
   }
   TfmRAM* InRamWindow() { return dynamic_cast<TfmRAM*>(debugger_->InRAMView()); }

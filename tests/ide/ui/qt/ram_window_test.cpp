@@ -24,9 +24,7 @@ namespace {
 
 class RamWindowTest : public ::testing::Test {
 protected:
-  RamWindowTest() : messageScope_(messages_) {
-    std::iota(target_.begin(), target_.end(), 0);
-  }
+  RamWindowTest() : messageScope_(messages_) { std::iota(target_.begin(), target_.end(), 0); }
   ~RamWindowTest() override {
     delete view_.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -57,9 +55,7 @@ protected:
     view->AttachImage(image_.data(), size);
   }
   RamDumpEditor* Editor() { return view_->Editor(); }
-  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::keyClick(Editor(), key, modifiers);
-  }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) { QTest::keyClick(Editor(), key, modifiers); }
   void SetCaret(int line, int column) {
     // A click where the caret should go.
     const QPoint at = Editor()->CellOrigin(line, column) + QPoint(0, Editor()->LineHeight() / 2);
@@ -117,8 +113,8 @@ TEST_F(RamWindowTest, EnterDeleteAndOtherKeysChangeNothing) {
   Open(256);
   SetCaret(2, 11);
   const auto before = image_;
-  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_G,
-                      Qt::Key_Space, Qt::Key_Plus})
+  for (Qt::Key key :
+       {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Delete, Qt::Key_Backspace, Qt::Key_G, Qt::Key_Space, Qt::Key_Plus})
     Key(key);
   EXPECT_EQ(image_, before);
   EXPECT_FALSE(view_->Dump().AnyDirty());

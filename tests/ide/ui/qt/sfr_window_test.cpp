@@ -229,8 +229,8 @@ TEST_F(SfrWindowTest, NoEditIsTakenWhileTheTargetRuns) {
   state_.Stopped = 0;
   form_->CellClick(0);
   form_->CellClick(58);
-  EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{"Please Stop the ICE First !!",
-                                                         "Please Stop the ICE First !!"}));
+  EXPECT_EQ(messages_.Texts(),
+            (std::vector<std::string>{"Please Stop the ICE First !!", "Please Stop the ICE First !!"}));
   EXPECT_EQ(form_->SettingDialog(), nullptr);
   EXPECT_EQ(state_.SFRDirty, 0);
   EXPECT_TRUE(views_.rams.empty());

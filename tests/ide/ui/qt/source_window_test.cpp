@@ -19,8 +19,8 @@
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/source_window.h"
 #include "platform/messages.h"
-#include "tests/support/test_app.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -45,9 +45,7 @@ protected:
     window_->Controller().FormPaint(dialog, opener);
     QCoreApplication::processEvents();
   }
-  ~SourceWindowTest() override {
-    window_.reset();
-  }
+  ~SourceWindowTest() override { window_.reset(); }
 
   // The OMF sample without a link: MAIN's source with its first line as the PC line.
   TfmSrcForm* OpenOmf() {

@@ -14,15 +14,15 @@
 #include <fstream>
 #include <functional>
 
-#include "ide/ui/qt/about_box.h"
 #include "ide/link/cmdset_commands.h"
+#include "ide/ui/qt/about_box.h"
 #include "ide/ui/qt/main_window.h"
 #include "ide/ui/qt/ram_window.h"
 #include "ide/ui/qt/source_window.h"
 #include "ide/ui/qt/watch_window.h"
 #include "platform/messages.h"
-#include "tests/support/test_app.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -42,9 +42,7 @@ protected:
     TestApp();
     window_ = NewWindow();
   }
-  ~ViewTest() override {
-    window_.reset();
-  }
+  ~ViewTest() override { window_.reset(); }
 
   // A shown main window after its first paint, with the port dialog
   // cancelled: no link, and the saved layout restored.
@@ -219,8 +217,10 @@ TEST(CascadeRectsTest, SizesAreKeptAndCutToTheAreaAndCornersStartOverNearTheFarS
   const QRect area(0, 0, 300, 240);
   EXPECT_TRUE(CascadeRects(QRect(), {QSize(10, 10)}, 20).empty());
   const std::vector<QRect> r =
-      CascadeRects(area, {QSize(100, 50), QSize(400, 80), QSize(50, 300), QSize(10, 10), QSize(10, 10),
-                          QSize(10, 10), QSize(10, 10), QSize(10, 10), QSize(10, 10), QSize(10, 10)}, 20);
+      CascadeRects(area,
+                   {QSize(100, 50), QSize(400, 80), QSize(50, 300), QSize(10, 10), QSize(10, 10), QSize(10, 10),
+                    QSize(10, 10), QSize(10, 10), QSize(10, 10), QSize(10, 10)},
+                   20);
   EXPECT_EQ(r[0], QRect(0, 0, 100, 50));
   EXPECT_EQ(r[1], QRect(20, 20, 280, 80)) << "too wide: cut to the area";
   EXPECT_EQ(r[2], QRect(40, 40, 50, 200)) << "too high: cut to the area";
@@ -325,8 +325,8 @@ TEST_F(ViewTest, TheLayoutSurvivesClosingAndRestartingTheIde) {
     Choose(action);
   window_->setGeometry(40, 50, 980, 690);
   const std::pair<ChildWindow*, WindowBounds> placed[] = {
-      {D().SFR_HForm(), {10, 20, 470, 260}},  {D().InRAMView(), {30, 300, 460, 270}},
-      {D().In1kRAMView(), {60, 320, 480, 250}}, {D().fmBreakPoint(), {90, 15, 300, 160}},
+      {D().SFR_HForm(), {10, 20, 470, 260}},     {D().InRAMView(), {30, 300, 460, 270}},
+      {D().In1kRAMView(), {60, 320, 480, 250}},  {D().fmBreakPoint(), {90, 15, 300, 160}},
       {D().fmWatchForm(), {120, 400, 370, 210}}, {D().CmdForm(), {200, 40, 480, 280}}};
   for (const auto& [view, bounds] : placed) view->SetBounds(bounds);
   // A minimised window is saved where it comes back to.
@@ -341,8 +341,8 @@ TEST_F(ViewTest, TheLayoutSurvivesClosingAndRestartingTheIde) {
   window_ = NewWindow();
   EXPECT_EQ(window_->geometry(), mainBefore);
   const std::pair<ChildWindow*, WindowBounds> expected[] = {
-      {D().SFR_HForm(), {10, 20, 470, 260}},  {D().InRAMView(), {30, 300, 460, 270}},
-      {D().In1kRAMView(), {60, 320, 480, 250}}, {D().fmBreakPoint(), {90, 15, 300, 160}},
+      {D().SFR_HForm(), {10, 20, 470, 260}},     {D().InRAMView(), {30, 300, 460, 270}},
+      {D().In1kRAMView(), {60, 320, 480, 250}},  {D().fmBreakPoint(), {90, 15, 300, 160}},
       {D().fmWatchForm(), {120, 400, 370, 210}}, {D().CmdForm(), {200, 40, 480, 280}}};
   int index = 0;
   for (const auto& [view, bounds] : expected) {

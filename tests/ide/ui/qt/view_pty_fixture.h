@@ -20,10 +20,10 @@
 
 #include "ide/ui/qt/main_window.h"
 #include "platform/messages.h"
-#include "tests/support/test_app.h"
 #include "tests/support/board_sim_process.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 
@@ -58,9 +58,7 @@ protected:
     window_->FormPaint();
     ASSERT_TRUE(window_->State().IceCmd) << "the pty did not open";
   }
-  void TearDown() override {
-    window_.reset();
-  }
+  void TearDown() override { window_.reset(); }
 
   Debugger& D() { return window_->Controller(); }
   DebuggerState& S() { return window_->State(); }
@@ -76,7 +74,9 @@ protected:
     }
     return true;
   }
-  bool Halted() { return Until([this] { return S().Stopped == 1 && !window_->Timer1()->isActive(); }); }
+  bool Halted() {
+    return Until([this] { return S().Stopped == 1 && !window_->Timer1()->isActive(); });
+  }
   void Open(const std::string& name) {
     const std::string path = kSamples + name;
     const bool ok = ExtensionPart(path).empty() ? D().OpenOmfFile(path) : D().OpenHexFile(path);

@@ -13,9 +13,9 @@
 
 #include "ide/ui/qt/watch_window.h"
 #include "tests/ide/ui/core/debugger_fixture.h"
-#include "tests/support/test_app.h"
 #include "tests/ide/ui/core/step_program.h"
 #include "tests/ide/ui/core/watch_fakes.h"
+#include "tests/support/test_app.h"
 
 namespace vx930::testing {
 namespace {
@@ -86,7 +86,8 @@ TEST_F(WatchWindowTest, RefreshFillsBothGridsAndTheBaseRedrawsWithoutReading) {
   ice_.iram[0x31] = 0x34;
   ice_.iram[0x40] = 0x41;
   SymbolList globals;
-  globals.Add(MemorySpace::DATA, 0x40, OmfTypeIndex::tiChar, "letter").Add(MemorySpace::DATA, 0x30, OmfTypeIndex::tiInt, "Count");
+  globals.Add(MemorySpace::DATA, 0x40, OmfTypeIndex::tiChar, "letter")
+      .Add(MemorySpace::DATA, 0x30, OmfTypeIndex::tiInt, "Count");
   window_->RefreshWatch(globals.Head(), nullptr);
   EXPECT_EQ(Cells(window_->sgGblVar()), (Grid{{"Count", "0x1234", "D:30H"}, {"letter", "0x41 'A'", "D:40H"}}));
   EXPECT_EQ(Cells(window_->sgLocalVar()), kEmptyGrid) << "a procedure without locals leaves one empty row";
@@ -214,8 +215,8 @@ TEST_F(WatchEndToEndTest, TheListsGoAtOnceWhenAHexProgramReplacesTheOmfOne) {
   Open(Write("steps", StepProgramOmf()));
   ASSERT_EQ(window_->lbProc()->count(), 2);
   ASSERT_EQ(Cells(window_->sgGblVar()).at(0).at(0), "counter");
-  const std::string hex = Write("tiny.hex", {':', '0', '1', '0', '0', '0', '0', '0', '0', '0', '0', 'F', 'F', '\n',
-                                             ':', '0', '0', '0', '0', '0', '0', '0', '1', 'F', 'F', '\n'});
+  const std::string hex = Write("tiny.hex", {':',  '0', '1', '0', '0', '0', '0', '0', '0', '0', '0', 'F', 'F',
+                                             '\n', ':', '0', '0', '0', '0', '0', '0', '0', '1', 'F', 'F', '\n'});
   ASSERT_TRUE(debugger_->OpenHexFile(hex));
   EXPECT_EQ(state_.OmfDecoder, nullptr);
   EXPECT_EQ(window_->lbProc()->count(), 0);
