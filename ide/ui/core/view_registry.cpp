@@ -10,19 +10,24 @@ ViewRegistry::ViewRegistry(DebuggerState& state, IceConfig& config, FrameWindow&
 
 void ViewRegistry::ViewClosed(const ChildWindow* view) {
   if (!view) return;
-  if (view == source_) source_ = nullptr;
-  if (view == sfr_) sfr_ = nullptr;
-  if (view == inRam_) inRam_ = nullptr;
-  if (view == in1kRam_) in1kRam_ = nullptr;
-  if (view == breakPoints_) breakPoints_ = nullptr;
-  if (view == watch_) watch_ = nullptr;
-  if (view == command_) command_ = nullptr;
+  if (view == ids_.source) source_ = nullptr;
+  if (view == ids_.sfr) sfr_ = nullptr;
+  if (view == ids_.inRam) inRam_ = nullptr;
+  if (view == ids_.in1kRam) in1kRam_ = nullptr;
+  if (view == ids_.breakPoints) breakPoints_ = nullptr;
+  if (view == ids_.watch) watch_ = nullptr;
+  if (view == ids_.command) command_ = nullptr;
+  TrackIds();
 }
+
+// Called only while every non-null view pointer names a live view.
+void ViewRegistry::TrackIds() { ids_ = {source_, sfr_, inRam_, in1kRam_, breakPoints_, watch_, command_}; }
 
 // ------------------------------------------------------------- creation
 
 void ViewRegistry::EnsureSourceView() {
   if (!source_ && factory_) source_ = factory_->CreateSourceView();
+  TrackIds();
 }
 
 void ViewRegistry::EnsureInRAMView() {
@@ -37,6 +42,7 @@ void ViewRegistry::CreateInRAMView() {
   cb.destroyed = [this] { InRAMViewClosed(); };
   cb.edited = [this] { InRAMEdited(); };
   inRam_ = factory_->CreateRamView("Internal 256 RAM", std::move(cb));
+  TrackIds();
   if (inRam_) inRam_->AttachImage(s_.InRAMImage.data(), kInRAMSize);
 }
 
@@ -48,6 +54,7 @@ void ViewRegistry::Create1kRAMView() {
   cb.write = [this](const uint8_t* buffer, int start) { return In1kRAMWrite(buffer, start); };
   cb.destroyed = [this] { In1kRAMViewClosed(); };
   in1kRam_ = factory_->CreateRamView("Internal 1k RAM_1", std::move(cb));
+  TrackIds();
   if (in1kRam_) in1kRam_->AttachImage(s_.In1kRAMImage.data(), s_.In1kRAMSize);
 }
 
@@ -60,6 +67,7 @@ void ViewRegistry::CreateSfrView() {
   large.height = 768;
   frame_.SetBounds(large);
   sfr_ = factory_->CreateSfrView();
+  TrackIds();
   WindowBounds after = frame_.Bounds();
   if (before.width != 0) after.width = before.width;
   if (before.height != 0) after.height = before.height;
@@ -68,14 +76,17 @@ void ViewRegistry::CreateSfrView() {
 
 void ViewRegistry::CreateBreakPointView() {
   if (factory_) breakPoints_ = factory_->CreateBreakPointView();
+  TrackIds();
 }
 
 void ViewRegistry::CreateWatchView() {
   if (factory_) watch_ = factory_->CreateWatchView();
+  TrackIds();
 }
 
 void ViewRegistry::CreateCommandView() {
   if (factory_) command_ = factory_->CreateCommandView();
+  TrackIds();
 }
 
 // ------------------------------------------------------------ view menu

@@ -33,11 +33,26 @@ public:
 
   // A view made elsewhere (a test, or a window built by hand) takes the
   // place of its kind; it reports its end through ViewClosed like any other.
-  void Register(SourceView* view) { source_ = view; }
-  void Register(SfrView* view) { sfr_ = view; }
-  void Register(BreakPointView* view) { breakPoints_ = view; }
-  void Register(WatchView* view) { watch_ = view; }
-  void Register(CommandView* view) { command_ = view; }
+  void Register(SourceView* view) {
+    source_ = view;
+    TrackIds();
+  }
+  void Register(SfrView* view) {
+    sfr_ = view;
+    TrackIds();
+  }
+  void Register(BreakPointView* view) {
+    breakPoints_ = view;
+    TrackIds();
+  }
+  void Register(WatchView* view) {
+    watch_ = view;
+    TrackIds();
+  }
+  void Register(CommandView* view) {
+    command_ = view;
+    TrackIds();
+  }
   // A child window is being destroyed: its pointer is cleared.
   void ViewClosed(const ChildWindow* view);
 
@@ -64,18 +79,29 @@ public:
   // pause, writes one; both fail at once without a link.
   bool InRAMRead(uint8_t* buffer, int blockStart);
   bool InRAMWrite(const uint8_t* buffer, int blockStart);
-  void InRAMViewClosed() { inRam_ = nullptr; }
+  void InRAMViewClosed() {
+    inRam_ = nullptr;
+    TrackIds();
+  }
   // R0..R7 live in internal RAM: an open SFR window shows the edit.
   void InRAMEdited();
   bool In1kRAMRead(uint8_t* buffer, int blockStart);
   bool In1kRAMWrite(const uint8_t* buffer, int blockStart);
-  void In1kRAMViewClosed() { in1kRam_ = nullptr; }
+  void In1kRAMViewClosed() {
+    in1kRam_ = nullptr;
+    TrackIds();
+  }
 
   // Layout in the configuration file: the main window and each child.
   void LoadWindowLayout();
   void SaveWindowLayout();
 
 private:
+  // Each open view's ChildWindow identity, taken while it is alive: a view
+  // reports its end from its destructor, when converting its typed pointer
+  // to the virtual base would read a destroyed object.
+  void TrackIds();
+
   void CreateInRAMView();
   void Create1kRAMView();
   void CreateSfrView();
@@ -94,6 +120,15 @@ private:
   BreakPointView* breakPoints_ = nullptr;
   WatchView* watch_ = nullptr;
   CommandView* command_ = nullptr;
+  struct Ids {
+    const ChildWindow* source = nullptr;
+    const ChildWindow* sfr = nullptr;
+    const ChildWindow* inRam = nullptr;
+    const ChildWindow* in1kRam = nullptr;
+    const ChildWindow* breakPoints = nullptr;
+    const ChildWindow* watch = nullptr;
+    const ChildWindow* command = nullptr;
+  } ids_;
 };
 
 }  // namespace vx930

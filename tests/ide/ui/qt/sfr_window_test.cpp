@@ -29,9 +29,11 @@ protected:
     area_.addSubWindow(form_);
     form_->show();
     debugger_->Views().Register(form_.data());
+    id_ = form_.data();
   }
   ~SfrWindowTest() override {
-    debugger_->ViewClosed(debugger_->SFR_HForm());
+    // The identity taken while the window lived: it may be gone by now.
+    debugger_->ViewClosed(id_);
     delete form_.data();
   }
   // Edits a cell through the dialog with the text typed and OK.
@@ -47,6 +49,7 @@ protected:
   QApplication& app_ = TestApp();
   QMdiArea area_;
   QPointer<TSFR_HForm> form_;
+  const ChildWindow* id_ = nullptr;
 };
 
 TEST_F(SfrWindowTest, BuildsACellForEveryShownRegisterAndEachOfROToR7) {
