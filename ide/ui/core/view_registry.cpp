@@ -10,24 +10,42 @@ ViewRegistry::ViewRegistry(DebuggerState& state, IceConfig& config, FrameWindow&
 
 void ViewRegistry::ViewClosed(const ChildWindow* view) {
   if (!view) return;
-  if (view == ids_.source) source_ = nullptr;
-  if (view == ids_.sfr) sfr_ = nullptr;
-  if (view == ids_.inRam) inRam_ = nullptr;
-  if (view == ids_.in1kRam) in1kRam_ = nullptr;
-  if (view == ids_.breakPoints) breakPoints_ = nullptr;
-  if (view == ids_.watch) watch_ = nullptr;
-  if (view == ids_.command) command_ = nullptr;
-  TrackIds();
+  if (view == ids_.source) {
+    source_ = nullptr;
+    ids_.source = nullptr;
+  }
+  if (view == ids_.sfr) {
+    sfr_ = nullptr;
+    ids_.sfr = nullptr;
+  }
+  if (view == ids_.inRam) {
+    inRam_ = nullptr;
+    ids_.inRam = nullptr;
+  }
+  if (view == ids_.in1kRam) {
+    in1kRam_ = nullptr;
+    ids_.in1kRam = nullptr;
+  }
+  if (view == ids_.breakPoints) {
+    breakPoints_ = nullptr;
+    ids_.breakPoints = nullptr;
+  }
+  if (view == ids_.watch) {
+    watch_ = nullptr;
+    ids_.watch = nullptr;
+  }
+  if (view == ids_.command) {
+    command_ = nullptr;
+    ids_.command = nullptr;
+  }
 }
-
-// Called only while every non-null view pointer names a live view.
-void ViewRegistry::TrackIds() { ids_ = {source_, sfr_, inRam_, in1kRam_, breakPoints_, watch_, command_}; }
 
 // ------------------------------------------------------------- creation
 
 void ViewRegistry::EnsureSourceView() {
-  if (!source_ && factory_) source_ = factory_->CreateSourceView();
-  TrackIds();
+  if (source_ || !factory_) return;
+  source_ = factory_->CreateSourceView();
+  ids_.source = source_;
 }
 
 void ViewRegistry::EnsureInRAMView() {
@@ -42,7 +60,7 @@ void ViewRegistry::CreateInRAMView() {
   cb.destroyed = [this] { InRAMViewClosed(); };
   cb.edited = [this] { InRAMEdited(); };
   inRam_ = factory_->CreateRamView("Internal 256 RAM", std::move(cb));
-  TrackIds();
+  ids_.inRam = inRam_;
   if (inRam_) inRam_->AttachImage(s_.InRAMImage.data(), kInRAMSize);
 }
 
@@ -54,7 +72,7 @@ void ViewRegistry::Create1kRAMView() {
   cb.write = [this](const uint8_t* buffer, int start) { return In1kRAMWrite(buffer, start); };
   cb.destroyed = [this] { In1kRAMViewClosed(); };
   in1kRam_ = factory_->CreateRamView("Internal 1k RAM_1", std::move(cb));
-  TrackIds();
+  ids_.in1kRam = in1kRam_;
   if (in1kRam_) in1kRam_->AttachImage(s_.In1kRAMImage.data(), s_.In1kRAMSize);
 }
 
@@ -67,7 +85,7 @@ void ViewRegistry::CreateSfrView() {
   large.height = 768;
   frame_.SetBounds(large);
   sfr_ = factory_->CreateSfrView();
-  TrackIds();
+  ids_.sfr = sfr_;
   WindowBounds after = frame_.Bounds();
   if (before.width != 0) after.width = before.width;
   if (before.height != 0) after.height = before.height;
@@ -76,17 +94,17 @@ void ViewRegistry::CreateSfrView() {
 
 void ViewRegistry::CreateBreakPointView() {
   if (factory_) breakPoints_ = factory_->CreateBreakPointView();
-  TrackIds();
+  ids_.breakPoints = breakPoints_;
 }
 
 void ViewRegistry::CreateWatchView() {
   if (factory_) watch_ = factory_->CreateWatchView();
-  TrackIds();
+  ids_.watch = watch_;
 }
 
 void ViewRegistry::CreateCommandView() {
   if (factory_) command_ = factory_->CreateCommandView();
-  TrackIds();
+  ids_.command = command_;
 }
 
 // ------------------------------------------------------------ view menu

@@ -35,23 +35,23 @@ public:
   // place of its kind; it reports its end through ViewClosed like any other.
   void Register(SourceView* view) {
     source_ = view;
-    TrackIds();
+    ids_.source = view;
   }
   void Register(SfrView* view) {
     sfr_ = view;
-    TrackIds();
+    ids_.sfr = view;
   }
   void Register(BreakPointView* view) {
     breakPoints_ = view;
-    TrackIds();
+    ids_.breakPoints = view;
   }
   void Register(WatchView* view) {
     watch_ = view;
-    TrackIds();
+    ids_.watch = view;
   }
   void Register(CommandView* view) {
     command_ = view;
-    TrackIds();
+    ids_.command = view;
   }
   // A child window is being destroyed: its pointer is cleared.
   void ViewClosed(const ChildWindow* view);
@@ -81,7 +81,7 @@ public:
   bool InRAMWrite(const uint8_t* buffer, int blockStart);
   void InRAMViewClosed() {
     inRam_ = nullptr;
-    TrackIds();
+    ids_.inRam = nullptr;
   }
   // R0..R7 live in internal RAM: an open SFR window shows the edit.
   void InRAMEdited();
@@ -89,7 +89,7 @@ public:
   bool In1kRAMWrite(const uint8_t* buffer, int blockStart);
   void In1kRAMViewClosed() {
     in1kRam_ = nullptr;
-    TrackIds();
+    ids_.in1kRam = nullptr;
   }
 
   // Layout in the configuration file: the main window and each child.
@@ -97,11 +97,6 @@ public:
   void SaveWindowLayout();
 
 private:
-  // Each open view's ChildWindow identity, taken while it is alive: a view
-  // reports its end from its destructor, when converting its typed pointer
-  // to the virtual base would read a destroyed object.
-  void TrackIds();
-
   void CreateInRAMView();
   void Create1kRAMView();
   void CreateSfrView();
@@ -120,6 +115,9 @@ private:
   BreakPointView* breakPoints_ = nullptr;
   WatchView* watch_ = nullptr;
   CommandView* command_ = nullptr;
+  // Each open view's ChildWindow identity, taken when it is made or
+  // registered: a view reports its end from its destructor, when converting
+  // its typed pointer to the virtual base would read a destroyed object.
   struct Ids {
     const ChildWindow* source = nullptr;
     const ChildWindow* sfr = nullptr;
