@@ -9,17 +9,18 @@ namespace vx930 {
 
 namespace {
 
-std::unique_ptr<platform::ByteLink> OpenSerial(int portNo) {
+std::unique_ptr<platform::ByteLink> OpenSerial(int portNo, bool report) {
   auto port = std::make_unique<platform::SerialPort>();
   if (port->Open(platform::ComPortDevice(portNo), COM_Port::kBaud)) return port;
   // The box text is fixed; the reason goes where a developer can see it.
-  std::fprintf(stderr, "COM%d: %s\n", portNo, port->Error().c_str());
+  // Tries to reach a lost device again come with every poll: not reported.
+  if (report) std::fprintf(stderr, "COM%d: %s\n", portNo, port->Error().c_str());
   return nullptr;
 }
 
 }  // namespace
 
-COM_Port::COM_Port(int portNo) : COM_Port(portNo, OpenSerial) {}
+COM_Port::COM_Port(int portNo) : PortNo(portNo), source_([this](int n) { return OpenSerial(n, !lost_); }) {}
 
 COM_Port::COM_Port(int portNo, LinkSource source) : PortNo(portNo), source_(std::move(source)) {}
 
@@ -28,6 +29,7 @@ COM_Port::~COM_Port() { ClosePort(); }
 bool COM_Port::OpenPort() {
   if (PortNo < kFirstPortNo || PortNo > kLastPortNo) return false;
   ClosePort();
+  lost_ = false;
   hCom = source_ ? source_(PortNo) : nullptr;
   if (!hCom) {
     platform::Messages().Show(
@@ -46,22 +48,41 @@ void COM_Port::ClosePort() {
   if (!closed) ShowIdeMessage("Close CommPort Failed");
 }
 
+void COM_Port::DropLink() {
+  // Only a read tells a lost device from a slow one: a write that stalls may
+  // face a device that is still there. What was queued is gone with the
+  // device; a failed close of a link already lost says nothing new.
+  hCom->Close();
+  hCom.reset();
+  lost_ = true;
+}
+
+bool COM_Port::Reconnect() {
+  if (hCom) return true;
+  if (!lost_ || !source_) return false;
+  hCom = source_(PortNo);
+  if (!hCom) return false;
+  lost_ = false;
+  return true;
+}
+
 bool COM_Port::ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received) {
   return ReadPort(buffer, count, received, ReadTimeoutMs(count));
 }
 
 bool COM_Port::ReadPort(uint8_t* buffer, uint32_t count, uint32_t& received, uint32_t timeoutMs) {
   received = 0;
-  if (!hCom) return false;
+  if (!Reconnect()) return false;
   std::size_t got = 0;
   const bool ok = hCom->Read(buffer, count, timeoutMs, got);
   received = static_cast<uint32_t>(got);
+  if (!ok) DropLink();
   return ok;
 }
 
 bool COM_Port::WritePort(const uint8_t* buffer, uint32_t count, uint32_t& written) {
   written = 0;
-  if (!hCom) return false;
+  if (!Reconnect()) return false;
   std::size_t put = 0;
   const bool ok = hCom->Write(buffer, count, put);
   written = static_cast<uint32_t>(put);

@@ -50,15 +50,22 @@ public:
   void PurgeRx();
 
   bool IsOpen() const { return hCom != nullptr; }
+  // The link failed and was closed; the next read or write opens it again.
+  bool IsLost() const { return lost_; }
   int GetPortNo() const { return PortNo; }
   static uint32_t ReadTimeoutMs(uint32_t count) { return kReadTimeoutConstantMs + kReadTimeoutPerByteMs * count; }
 
 private:
   void ClosePort();
+  // After a failed link: closed quietly, to be opened again.
+  void DropLink();
+  // Opens a lost link again; true when the port is open.
+  bool Reconnect();
 
   int PortNo;
   std::unique_ptr<platform::ByteLink> hCom;  // null while closed
   LinkSource source_;
+  bool lost_ = false;
 };
 
 }  // namespace vx930

@@ -113,6 +113,60 @@ TEST_F(ComPortTest, WriteAndReadFailWhenTheLinkFails) {
   EXPECT_FALSE(port.ReadPort(b, 5, n));
 }
 
+// A pulled adapter or a board switched off: the port lets go of the dead link
+// at once and opens the device again, without a box, when it is back.
+TEST_F(ComPortTest, ALinkThatFailsIsReleasedAndOpenedAgainOnceTheDeviceIsBack) {
+  FakeWire board;  // the board that comes back
+  bool present = true;
+  int tries = 0;
+  COM_Port port(1, [&](int) -> std::unique_ptr<platform::ByteLink> {
+    ++tries;
+    if (!present) return nullptr;
+    return tries == 1 ? wire.Link() : board.Link();
+  });
+  ASSERT_TRUE(port.OpenPort());
+  wire.HangUp();
+  present = false;
+  uint8_t b[5] = {0x00, 0x00, 0x00, 0x05, 0xFB};
+  uint32_t n = 0;
+  EXPECT_FALSE(port.ReadPort(b, 5, n));
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(port.IsLost());
+  EXPECT_EQ(wire.Closes(), 1);  // the device is free to come back under its name
+
+  // While it is away every read and write fails, quietly, and tries again.
+  EXPECT_FALSE(port.WritePort(b, 5, n));
+  EXPECT_FALSE(port.ReadPort(b, 5, n, 0));
+  EXPECT_EQ(tries, 3);
+
+  present = true;
+  ASSERT_TRUE(port.WritePort(b, 5, n));
+  EXPECT_EQ(n, 5u);
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_FALSE(port.IsLost());
+  ASSERT_EQ(board.Requests().size(), 1u);
+  EXPECT_EQ(testing::Hex(board.Requests()[0]), "00 00 00 05 FB");
+  EXPECT_TRUE(messages.Shown().empty());
+}
+
+TEST_F(ComPortTest, AStalledWriteKeepsTheLinkAndAClosedPortStaysClosed) {
+  COM_Port port(1, wire.Opener());
+  uint8_t b = 0;
+  uint32_t n = 0;
+  // Never opened: nothing to open again.
+  EXPECT_FALSE(port.WritePort(&b, 1, n));
+  EXPECT_FALSE(port.ReadPort(&b, 1, n, 0));
+  EXPECT_EQ(wire.Opens(), 0);
+
+  ASSERT_TRUE(port.OpenPort());
+  wire.FailWrites(true);
+  EXPECT_FALSE(port.WritePort(&b, 1, n));
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_FALSE(port.IsLost());
+  EXPECT_EQ(wire.Closes(), 0);
+  EXPECT_EQ(wire.Opens(), 1);
+}
+
 // The real serial port behind COMn, on a pseudo-terminal named by the environment.
 using testing::ScopedEnv;
 
@@ -150,6 +204,57 @@ TEST(ComPortSerial, ComNOpensTheDeviceItsEnvironmentVariableNames) {
   ASSERT_TRUE(port.ReadPort(in, 5, received));
   EXPECT_EQ(received, 5u);
   ::close(master);
+  EXPECT_TRUE(messages.Shown().empty());
+}
+
+TEST(ComPortSerial, ABoardThatComesBackOnANewTerminalIsReachedAgain) {
+  platform::RecordingMessages messages;
+  platform::ScopedMessages scope(messages);
+  // COM3 names a link that is pointed at each board's terminal in turn, as a
+  // device name is given again to an adapter plugged back in.
+  char dir[] = "/tmp/vx930-comport-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string name = std::string(dir) + "/com3";
+  auto board = [&] {
+    const int m = ::posix_openpt(O_RDWR | O_NOCTTY);
+    EXPECT_GE(m, 0);
+    EXPECT_EQ(::grantpt(m), 0);
+    EXPECT_EQ(::unlockpt(m), 0);
+    ::unlink(name.c_str());
+    EXPECT_EQ(::symlink(::ptsname(m), name.c_str()), 0);
+    return m;
+  };
+  ScopedEnv env("COM3", name);
+  int master = board();
+  COM_Port port(3);
+  ASSERT_TRUE(port.OpenPort());
+
+  ::close(master);  // the board goes
+  ::unlink(name.c_str());
+  uint8_t in[5] = {};
+  uint32_t received = 0;
+  EXPECT_FALSE(port.ReadPort(in, 5, received, 50));
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_FALSE(port.ReadPort(in, 5, received, 0));  // still away
+
+  master = board();  // and comes back
+  const uint8_t reset[5] = {0x00, 0x00, 0x00, 0x05, 0xFB};
+  uint32_t written = 0;
+  ASSERT_TRUE(port.WritePort(reset, 5, written));
+  uint8_t got[5] = {};
+  size_t have = 0;
+  for (int i = 0; i < 40 && have < 5; ++i) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0) {
+      const ssize_t r = ::read(master, got + have, 5 - have);
+      if (r > 0) have += static_cast<size_t>(r);
+    }
+  }
+  ASSERT_EQ(have, 5u);
+  EXPECT_EQ(std::memcmp(got, reset, 5), 0);
+  ::close(master);
+  ::unlink(name.c_str());
+  ::rmdir(dir);
   EXPECT_TRUE(messages.Shown().empty());
 }
 
