@@ -132,6 +132,9 @@ public:
   // marks) and never past 0xFFFF; -1 when none.
   int32_t FindNextBranch(int32_t start, int32_t end) const;
   int32_t FindNextCall(int32_t start, int32_t end) const;
+  // The same walk for the first RET, RETI or JMP @A+DPTR: instructions whose
+  // destination the code alone does not tell, which FindNextBranch leaves out.
+  int32_t FindNextReturn(int32_t start, int32_t end) const;
   // The address an ACALL or LCALL calls; -1 when the call runs past 0xFFFF.
   int32_t GetCallTarget(int32_t address) const;
 
@@ -168,7 +171,8 @@ private:
   void MoveSymbolToLabel(int32_t target);
   // Bytes of the instruction at a that lie inside the image (1..length).
   int32_t BytesInImage(int32_t a) const;
-  int32_t FindNext(int32_t start, int32_t end, bool calls) const;
+  enum class Seek { Branch, Call, Return };
+  int32_t FindNext(int32_t start, int32_t end, Seek seek) const;
 
   std::vector<int32_t> lineMap_;
   std::vector<int32_t> addrLineTable_;

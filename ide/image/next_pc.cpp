@@ -63,7 +63,7 @@ void CDecodeHex::GetNextPC(int32_t address, const TargetImages& target, int32_t&
   next = other = p + length;
 }
 
-int32_t CDecodeHex::FindNext(int32_t start, int32_t end, bool calls) const {
+int32_t CDecodeHex::FindNext(int32_t start, int32_t end, Seek seek) const {
   const CodeImage& code = Code();
   // A negative start is below the image; compared unsigned it could still be
   // below an end of -1 ("to the top") and index before the image.
@@ -72,16 +72,27 @@ int32_t CDecodeHex::FindNext(int32_t start, int32_t end, bool calls) const {
   while (static_cast<uint32_t>(p) < static_cast<uint32_t>(end) && p < kTop) {
     const uint8_t op = code[static_cast<std::size_t>(p)];
     const TransferKind kind = KindOf(op);
-    if (calls ? kind == TransferKind::Call : (kind == TransferKind::RelBranch || kind == TransferKind::AbsJump))
-      return p;
+    switch (seek) {
+      case Seek::Branch:
+        if (kind == TransferKind::RelBranch || kind == TransferKind::AbsJump) return p;
+        break;
+      case Seek::Call:
+        if (kind == TransferKind::Call) return p;
+        break;
+      case Seek::Return:
+        if (op == 0x22 || op == 0x32 || op == 0x73) return p;  // RET, RETI, JMP @A+DPTR
+        break;
+    }
     p += OpcodeTable[op].length;
   }
   return -1;
 }
 
-int32_t CDecodeHex::FindNextBranch(int32_t start, int32_t end) const { return FindNext(start, end, false); }
+int32_t CDecodeHex::FindNextBranch(int32_t start, int32_t end) const { return FindNext(start, end, Seek::Branch); }
 
-int32_t CDecodeHex::FindNextCall(int32_t start, int32_t end) const { return FindNext(start, end, true); }
+int32_t CDecodeHex::FindNextCall(int32_t start, int32_t end) const { return FindNext(start, end, Seek::Call); }
+
+int32_t CDecodeHex::FindNextReturn(int32_t start, int32_t end) const { return FindNext(start, end, Seek::Return); }
 
 int32_t CDecodeHex::GetCallTarget(int32_t address) const {
   if (address < 0 || address >= kTop) return -1;

@@ -73,6 +73,11 @@ bool SourceStepper::Stage(uint32_t pc, bool first, bool over) {
     const int32_t end = static_cast<int32_t>(s_.StepEnd);
     facts.call = decoder->FindNextCall(at, end);
     facts.branch = decoder->FindNextBranch(at, end);
+    // A return leaves the line for an address only the target knows: run to
+    // the line end past it and the target never comes back there, the step
+    // runs free. It is stepped like a branch instead, and ends in the caller.
+    const int32_t ret = decoder->FindNextReturn(at, end);
+    if (ret != -1 && (facts.branch == -1 || ret < facts.branch)) facts.branch = ret;
     if (facts.call != -1) {
       facts.callLength = decoder->GetInstLength(facts.call);
       if (facts.branch != -1 && facts.call < facts.branch) {

@@ -6,6 +6,10 @@
 // source, until the program counter leaves the line. A halt inside a line
 // with no step in progress runs on to the next line start.
 //
+// A return in the line (RET, RETI, JMP @A+DPTR) counts as a branch of it: it
+// is run to and single-stepped, so a step from a function's last line ends
+// in its caller instead of running to a line end the target never reaches.
+//
 // The stage decision is a pure function of what the stage knows (DecideStage);
 // the stepper gathers those facts and carries the decision out.
 #pragma once

@@ -134,6 +134,13 @@ TEST_F(NextPcTest, FindNextBranchAndCallWalkByLength) {
   Put(0x0200, {0x22, 0x32, 0x73, 0x00});
   EXPECT_EQ(decoder_.FindNextBranch(0x0200, 0x0204), -1);
   EXPECT_EQ(decoder_.FindNextCall(0x0200, 0x0204), -1);
+  // Those three have a walk of their own.
+  EXPECT_EQ(decoder_.FindNextReturn(0x0200, 0x0204), 0x0200);
+  EXPECT_EQ(decoder_.FindNextReturn(0x0201, 0x0204), 0x0201);
+  EXPECT_EQ(decoder_.FindNextReturn(0x0202, 0x0204), 0x0202);
+  EXPECT_EQ(decoder_.FindNextReturn(0x0203, 0x0204), -1);
+  EXPECT_EQ(decoder_.FindNextReturn(0x0100, 0x010D), -1);  // branches and calls are not returns
+  EXPECT_EQ(decoder_.FindNextReturn(-5, 0x0204), -1);
   // A negative start never walks; no walk passes the top.
   EXPECT_EQ(decoder_.FindNextBranch(-5, 0x0204), -1);
   EXPECT_EQ(decoder_.FindNextBranch(0xFFF0, 0x7FFFFFFF), -1);

@@ -3,6 +3,7 @@
 // breakpoints survive all of it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "tests/ide/ui/core/debugger_fixture.h"
@@ -24,9 +25,9 @@ protected:
     userBreakPoints_ = state_.BreakPointTable;
   }
 
-  void LoadProgram(const std::vector<uint8_t>& main) {
+  void LoadProgram(const std::vector<uint8_t>& main, bool tail = false) {
     const std::string path = (dir_ / "steps").string();
-    const auto bytes = StepProgramOmf(main);
+    const auto bytes = StepProgramOmf(main, tail);
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     ASSERT_TRUE(debugger_->OpenOmfFile(path));
     source_ = views_.sources.at(0).get();
@@ -84,6 +85,34 @@ TEST_F(SourceStepTest, StepIntoRunsToTheCallThenStepsIntoTheCalledFunction) {
   EXPECT_EQ(RunCommands(), (Names{"icTxBrkPnt", "icTxBrkPnt", "icRun", "icStep"}));
   ExpectHaltedAt(0x0200);
   ExpectUserBreakPointsBack();
+}
+
+// FUNC's last line is its RET: the step follows it back to the caller. Run
+// to the line end instead, the target would never come back there.
+TEST_F(SourceStepTest, StepFromAFunctionsLastLineEndsInItsCaller) {
+  LoadProgram(kStepMain, true);
+  ASSERT_EQ(source_->LineEnd(0x0202), 0x0203);
+  for (bool over : {false, true}) {
+    SCOPED_TRACE(over ? "step over" : "step into");
+    HaltAt(0x0103);
+    debugger_->Step1Click();
+    PollUntilQuiet();
+    ExpectHaltedAt(0x0200);
+    debugger_->Step1Click();
+    PollUntilQuiet();
+    ExpectHaltedAt(0x0202);
+    board_.Log().Clear();
+    over ? debugger_->StepOver1Click() : debugger_->Step1Click();
+    PollUntilQuiet();
+    ASSERT_EQ(state_.Stopped, 1) << "the step runs free";
+    // The RET is single-stepped: nothing runs.
+    const Names sent = RunCommands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "icRun"), 0);
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "icStep"), 1);
+    ExpectHaltedAt(0x0108);
+    ExpectUserBreakPointsBack();
+    EXPECT_TRUE(messages_.Texts().empty());
+  }
 }
 
 TEST_F(SourceStepTest, StepOverRunsToTheCallThenToTheInstructionAfterIt) {

@@ -36,7 +36,10 @@ inline std::vector<uint8_t> StepMainWaitingOnABit() {
   return main;
 }
 
-inline std::vector<uint8_t> StepProgramOmf(const std::vector<uint8_t>& main = kStepMain) {
+// With `tail`, a procedure TAIL (line 30 at 0x0203: RET) follows FUNC at once, as
+// a compiler lays functions out: FUNC's last line, its RET, ends where
+// TAIL's line begins.
+inline std::vector<uint8_t> StepProgramOmf(const std::vector<uint8_t>& main = kStepMain, bool tail = false) {
   using S = OmfWriter::Symbol;
   OmfWriter w;
   w.Header()
@@ -59,8 +62,9 @@ inline std::vector<uint8_t> StepProgramOmf(const std::vector<uint8_t>& main = kS
       .Content(0x0200, kStepFunc)
       .LineNumbers({{0x0200, 20}, {0x0202, 21}})
       .LocalSymbols({S{MemorySpace::DATA, 0x31, OmfTypeIndex::tiUChar, "local"}})
-      .ProcedureEnd()
-      .End();
+      .ProcedureEnd();
+  if (tail) w.ProcedureBegin("TAIL").Content(0x0203, {0x22}).LineNumbers({{0x0203, 30}}).ProcedureEnd();
+  w.End();
   return w.Bytes();
 }
 
