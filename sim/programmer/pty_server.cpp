@@ -49,20 +49,9 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
       out_.assign(buf, buf + programmer_.HostRead(buf, sizeof buf, hostRate));
       outSent_ = 0;
     }
-    bool hostGone = false;
-    while (outSent_ < out_.size()) {
-      const ssize_t n = ::write(master_, out_.data() + outSent_, out_.size() - outSent_);
-      if (n > 0) {
-        outSent_ += static_cast<size_t>(n);
-        lastTraffic = Clock::now();
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        if (n < 0 && errno != EAGAIN) hostGone = true;
-        break;
-      }
-    }
-    if (hostGone) outSent_ = out_.size();
+    const size_t sentBefore = outSent_;
+    bool hostGone = !sim::WritePending(master_, out_, outSent_);
+    if (outSent_ != sentBefore) lastTraffic = Clock::now();
 
     // Wait to the microsecond: a paced byte at 115200 is due in 87 us, and
     // rounding that up to a millisecond made every echoed byte ten times
