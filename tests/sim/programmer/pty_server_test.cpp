@@ -2,15 +2,15 @@
 // spins between bytes, no reply leaves before its wire time.
 #include "sim/programmer/pty_server.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
+
+#include "tests/support/pty_io.h"
 
 namespace sim::programmer {
 namespace {
@@ -33,14 +33,8 @@ TEST_P(PacedPtyServer, RepliesNoSoonerThanTheWireAllowsAndStopsWhenAsked) {
   std::atomic<bool> stop{false};
   std::thread serving([&] { server.Serve(stop, &error); });
 
-  const int fd = ::open(server.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+  const int fd = vx930::testing::OpenRawPty(server.SlavePath(), B9600);
   ASSERT_GE(fd, 0);
-  termios tio{};
-  ::tcgetattr(fd, &tio);
-  ::cfmakeraw(&tio);
-  ::cfsetispeed(&tio, B9600);
-  ::cfsetospeed(&tio, B9600);
-  ::tcsetattr(fd, TCSANOW, &tio);
 
   // Each prompt is two bytes in and one out: three byte times at the least.
   // 'V' (idle) ends each command without a reply.
