@@ -41,6 +41,8 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     return false;
   }
   uint8_t buf[4096];
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastTraffic{};
   while (!stop.load()) {
     const uint32_t hostRate = checkRate_ ? sim::PtyHostRate(master_) : 0;
     if (outSent_ == out_.size()) {
@@ -52,6 +54,7 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
       const ssize_t n = ::write(master_, out_.data() + outSent_, out_.size() - outSent_);
       if (n > 0) {
         outSent_ += static_cast<size_t>(n);
+        lastTraffic = Clock::now();
       } else if (n < 0 && errno == EINTR) {
         continue;
       } else {
@@ -67,6 +70,8 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     Micros timeoutUs = Micros{kIdleMs} * 1000;
     if (auto us = programmer_.UsUntilOutput()) timeoutUs = std::min(timeoutUs, *us);
     if (outSent_ < out_.size()) timeoutUs = std::min<Micros>(timeoutUs, 1000);
+    if (spinUs_ && (timeoutUs <= spinUs_ || Clock::now() - lastTraffic < std::chrono::microseconds(spinUs_)))
+      timeoutUs = 0;
     const timespec timeout{static_cast<time_t>(timeoutUs / 1000000), static_cast<long>(timeoutUs % 1000000) * 1000};
     pollfd p{master_, POLLIN, 0};
     const int r = ::ppoll(&p, 1, &timeout, nullptr);
@@ -85,6 +90,7 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
         uint32_t rate = checkRate_ ? sim::PtyHostRate(master_) : 0;
         if (checkRate_ && hostRate == programmer_.ListeningBaud()) rate = hostRate;
         programmer_.HostWrite(buf, static_cast<size_t>(n), rate);
+        lastTraffic = Clock::now();
         continue;
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;
