@@ -148,20 +148,29 @@ bool SerialPort::Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::siz
   if (fd_ < 0) return false;
   const uint32_t start = RealTick();
   while (received < n) {
+    // Wait before reading: in an exchange the answer is not there yet when we
+    // ask, and a read that finds nothing costs a system call on every byte.
+    const uint32_t elapsed = RealTick() - start;
+    const int waitMs = elapsed >= timeoutMs ? 0 : static_cast<int>(timeoutMs - elapsed);
+    pollfd p{fd_, POLLIN, 0};
+    const int pr = ::poll(&p, 1, waitMs);
+    if (pr < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (pr == 0) {
+      if (waitMs == 0) return true;
+      continue;  // woke a little early by our clock; the loop waits out the rest
+    }
+    if (!(p.revents & POLLIN) && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
     const ssize_t r = ::read(fd_, data + received, n - received);
     if (r > 0) {
       received += static_cast<std::size_t>(r);
       continue;
     }
     if (r == 0) return false;  // end of file: the other side hung up
-    if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    const uint32_t elapsed = RealTick() - start;
-    if (elapsed >= timeoutMs) return true;
-    pollfd p{fd_, POLLIN, 0};
-    const int pr = ::poll(&p, 1, static_cast<int>(timeoutMs - elapsed));
-    if (pr < 0 && errno != EINTR) return false;
-    if (pr > 0 && !(p.revents & POLLIN) && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) return false;
+    if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+    if (waitMs == 0) return true;  // readable by poll yet nothing to read: the time is up all the same
   }
   return true;
 }

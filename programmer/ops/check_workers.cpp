@@ -1,53 +1,30 @@
 #include "programmer/ops/check_workers.h"
 
-#include <vector>
-
 #include "programmer/catalogue/catalogue.h"
 #include "programmer/link/config_transfers.h"
+#include "programmer/ops/worker_steps.h"
 
 namespace zolvek {
 
 namespace {
 
-// The end of a worker: the final status after the data phase.
-// readErrorFatal: a failed ReadErrorAddress returns 1 at once (verify).
-int FinalStatus(OperationEngine& e, CounterField* dc, bool failed, bool aborted, bool readErrorFatal) {
-  LinkState& st = e.State();
-  const uint16_t status = e.Link().ReceiveByte(check_wait::kFinal);
-  if (aborted) {
-    e.Link().MarkSpoiled();
-    return 1;
-  }
-  if (status == 0) return 1;
-  if ((status & 0xFF) != 0) {
-    failed = true;
-    if (e.ReadErrorAddress(st.ErrorAddress) != 0 && readErrorFatal) return 1;
-  } else if (!failed) {
-    st.ErrorAddress = e.Ops().DeviceEnd;
-  }
-  e.DrawCounter(dc, st.ErrorAddress);
-  return failed ? 1 : 0;
-}
+// A check ends with the programmer's error address after a failed status;
+// nothing is drawn after an abort.
+constexpr FinishRule kBlankFinish{check_wait::kFinal, FinishRule::ErrorAddress::Fetch, false};
+constexpr FinishRule kVerifyFinish{check_wait::kFinal, FinishRule::ErrorAddress::FetchOrEnd, false};
 
 // The page workers of blank check and verify. blank: a page without reply
-// sets LinkStatus 3.
+// sets LinkStatus 3, and a failed fetch of the error address does not end it.
 int CheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uint8_t code, bool blank) {
   LinkState& st = e.State();
-  OpsState& ops = e.Ops();
   if (e.Open(code, true) != 0) return 1;
-  const uint32_t pages = e.PageCount();
-  e.DrawCounter(dc, ops.DeviceStart);
-  st.ProgressTotal = static_cast<int32_t>(pages);
-  st.ProgressCount = 0;
+  const uint32_t pages = StartPages(e, dc);
   bool failed = false, aborted = false;
   for (uint32_t i = 0; i < pages; ++i) {
-    if (e.EscDown()) {
-      e.Link().SendByte(1);
-      st.LinkStatus = kStatusAborted;
+    if (AbortOrGoOn(e)) {
       failed = aborted = true;
       break;
     }
-    e.Link().SendByte(0);
     st.ErrorAddress = e.PageAddress(i);
     e.DrawCounter(dc, st.ErrorAddress);
     e.ShowProgress(dialog);
@@ -64,7 +41,7 @@ int CheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uin
     }
     ++st.ProgressCount;
   }
-  return FinalStatus(e, dc, failed, aborted, !blank);
+  return FinishWorker(e, dc, blank ? kBlankFinish : kVerifyFinish, failed, aborted);
 }
 
 // The expected byte of device address DeviceStart + k (the zone was checked).
@@ -79,11 +56,51 @@ bool StreamZoneRefused(OperationEngine& e, CounterField* dc) {
   return true;
 }
 
-void StartAddressProgress(OperationEngine& e, ProgressTarget* dialog) {
+// The stream verifies: PcBuffer sent over the link for the programmer to
+// compare. COM opens with the marker 0xFF; a block without reply sends the
+// abort byte and ends at once.
+int VerifyStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, StreamLink kind) {
+  if (StreamZoneRefused(e, dc)) return 1;
   LinkState& st = e.State();
-  st.ProgressTotal = static_cast<int32_t>(e.Ops().DeviceEnd - e.Ops().DeviceStart + 1);
-  st.ProgressCount = 0;
-  e.ShowProgress(dialog);
+  const OpsState& ops = e.Ops();
+  if (e.Open(OP_VERIFY_STREAM, kind != StreamLink::Com) != 0) return 1;
+  if (kind == StreamLink::Com) {
+    e.Link().SendByte(0xFF);
+    e.Link().ReceiveByte(check_wait::kVerifyMarker);
+  }
+  StartAddressProgress(e, dialog);
+  const uint32_t mark = ExchangeMask(kind);
+  StreamOut out(e, kind);
+  bool failed = false, aborted = false;
+  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
+    if (!out.Put(static_cast<uint32_t>(a), Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)))) {
+      failed = true;
+      break;
+    }
+    st.ErrorAddress = static_cast<uint32_t>(a);
+    if ((a & mark) == 0) {
+      e.DrawCounter(dc, st.ErrorAddress);
+      e.ShowProgress(dialog);
+    }
+    if ((a & mark) == mark) {
+      if (AbortOrGoOn(e)) {
+        failed = aborted = true;
+        break;
+      }
+      const uint16_t block = e.Link().ReceiveByte(check_wait::kStreamBlock);
+      if (block == 0 && kind == StreamLink::Com) {
+        e.Link().SendByte(1);
+        e.Link().MarkSpoiled();
+        return 1;
+      }
+      if (block != 0x100) {
+        failed = true;
+        break;
+      }
+    }
+    ++st.ProgressCount;
+  }
+  return FinishWorker(e, dc, kVerifyFinish, failed, aborted);
 }
 
 }  // namespace
@@ -101,117 +118,15 @@ int VerifyFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* d
 }
 
 int VerifyStreamCom(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  if (StreamZoneRefused(e, dc)) return 1;
-  LinkState& st = e.State();
-  const OpsState& ops = e.Ops();
-  if (e.Open(OP_VERIFY_STREAM, false) != 0) return 1;
-  e.Link().SendByte(0xFF);
-  e.Link().ReceiveByte(check_wait::kVerifyMarker);
-  StartAddressProgress(e, dialog);
-  bool failed = false, aborted = false;
-  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
-    e.Link().SendByte(Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)));
-    st.ErrorAddress = static_cast<uint32_t>(a);
-    if ((a & 0xFF) == 0) {
-      e.DrawCounter(dc, st.ErrorAddress);
-      e.ShowProgress(dialog);
-    }
-    if ((a & 0xFF) == 0xFF) {
-      if (e.EscDown()) {
-        e.Link().SendByte(1);
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-        break;
-      }
-      e.Link().SendByte(0);
-      const uint16_t block = e.Link().ReceiveByte(check_wait::kStreamBlock);
-      if (block == 0) {
-        e.Link().SendByte(1);
-        e.Link().MarkSpoiled();
-        return 1;
-      }
-      if ((block & 0xFF) != 0) {
-        failed = true;
-        break;
-      }
-    }
-    ++st.ProgressCount;
-  }
-  return FinalStatus(e, dc, failed, aborted, true);
+  return VerifyStream(e, dialog, dc, StreamLink::Com);
 }
 
 int VerifyStreamLpt(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  if (StreamZoneRefused(e, dc)) return 1;
-  LinkState& st = e.State();
-  const OpsState& ops = e.Ops();
-  if (e.Open(OP_VERIFY_STREAM, true) != 0) return 1;
-  StartAddressProgress(e, dialog);
-  bool failed = false, aborted = false;
-  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
-    e.Link().SendByte(Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)));
-    st.ErrorAddress = static_cast<uint32_t>(a);
-    if ((a & 0xFF) == 0) {
-      e.DrawCounter(dc, st.ErrorAddress);
-      e.ShowProgress(dialog);
-    }
-    if ((a & 0xFF) == 0xFF) {
-      if (e.EscDown()) {
-        e.Link().SendByte(1);
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-        break;
-      }
-      e.Link().SendByte(0);
-      if (e.Link().ReceiveByte(check_wait::kStreamBlock) != 0x100) {
-        failed = true;
-        break;
-      }
-    }
-    ++st.ProgressCount;
-  }
-  return FinalStatus(e, dc, failed, aborted, true);
+  return VerifyStream(e, dialog, dc, StreamLink::Lpt);
 }
 
 int VerifyStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  if (StreamZoneRefused(e, dc)) return 1;
-  LinkState& st = e.State();
-  const OpsState& ops = e.Ops();
-  if (e.Open(OP_VERIFY_STREAM, true) != 0) return 1;
-  StartAddressProgress(e, dialog);
-  bool failed = false, aborted = false;
-  std::vector<uint8_t> block;
-  block.reserve(256);
-  for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
-    block.push_back(Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)));
-    if ((a & 0xFF) == 0xFF || a == ops.DeviceEnd) {
-      const int r = e.Link().WriteBlock(block.data(), block.size());
-      block.clear();
-      if (r != 0) {
-        failed = true;
-        break;
-      }
-    }
-    st.ErrorAddress = static_cast<uint32_t>(a);
-    if ((a & 0xFFFF) == 0) {
-      e.DrawCounter(dc, st.ErrorAddress);
-      e.ShowProgress(dialog);
-    }
-    if ((a & 0xFFFF) == 0xFFFF) {
-      if (e.EscDown()) {
-        e.Link().SendByte(1);
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-        break;
-      }
-      e.Link().SendByte(0);
-      if (e.Link().ReceiveByte(check_wait::kStreamBlock) != 0x100) {
-        failed = true;
-        break;
-      }
-    }
-    ++st.ProgressCount;
-  }
-  return FinalStatus(e, dc, failed, aborted, true);
+  return VerifyStream(e, dialog, dc, StreamLink::Usb);
 }
 
 namespace {

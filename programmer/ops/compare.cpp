@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "programmer/ops/read_workers.h"
+#include "programmer/ops/worker_steps.h"
 
 namespace zolvek {
 
@@ -32,30 +34,50 @@ bool Refuse(OperationEngine& e) {
   return true;
 }
 
-// The end of a compare stream.
-int CompareEnd(OperationEngine& e, CounterField* dc, uint32_t reached, bool failed, bool aborted) {
-  LinkState& st = e.State();
-  st.ErrorAddress = reached;
-  const uint16_t status = e.Link().ReceiveByte(kCompareReply);
-  if (aborted) {
-    e.Link().MarkSpoiled();
-    return 1;
-  }
-  if (status == 0) return 1;
-  if ((status & 0xFF) != 0)
-    failed = true;
-  else if (!failed)
-    st.ErrorAddress = e.Ops().DeviceEnd;
-  e.DrawCounter(dc, st.ErrorAddress);
-  return failed ? 1 : 0;
+// A compare ends keeping the address reached; nothing is drawn after an abort.
+constexpr FinishRule kCompareFinish{kCompareReply, FinishRule::ErrorAddress::Keep, false};
+
+// The stream compares: each byte from the device against PcBuffer.
+int CompareStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, CompareContext& c, StreamLink kind) {
+  OpsState& ops = e.Ops();
+  if (!BufferHolds(ops, ops.PcBuffer) && Refuse(e)) return 1;
+  e.Prog().SetStatusText("Comparing now!");
+  if (e.Open(OP_READ_STREAM, kind != StreamLink::Com) != 0) return 1;
+  const StreamInEnd end = StreamIn(e, dialog, dc, kind, kCompareReply, [&](uint32_t a, uint8_t byte) {
+    const uint32_t b = ops.BufferStart + (a - ops.DeviceStart);
+    if (byte != ops.PcBuffer[b]) AddDifference(c, a, byte, b, ops.PcBuffer[b]);
+  });
+  if (end.ended) return 1;
+  e.State().ErrorAddress = end.reached;
+  return FinishWorker(e, dc, kCompareFinish, end.failed, end.aborted);
 }
 
-void StartStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
+// A range moved in blocks: the status text, the progress from 0 over
+// start..end, move(a) for each block (the count moved, -1 on failure) until
+// one comes short, then the full progress and its reset. 0 or 1.
+int MoveBlocks(OperationEngine& e, ProgressTarget* dialog, const std::string& text, uint32_t start, uint32_t end,
+               uint32_t block, const std::function<int64_t(uint64_t a)>& move) {
   LinkState& st = e.State();
-  st.ProgressTotal = static_cast<int32_t>(e.Ops().DeviceEnd - e.Ops().DeviceStart + 1);
+  e.Prog().SetStatusText(text);
   st.ProgressCount = 0;
+  st.ProgressTotal = static_cast<int32_t>(end - start + 1);
   e.ShowProgress(dialog);
-  e.DrawCounter(dc, e.Ops().DeviceStart);
+  int result = 0;
+  for (uint64_t a = start; a <= end;) {
+    const int64_t moved = move(a);
+    if (moved < 0) {
+      result = 1;
+      break;
+    }
+    if (moved < block) break;
+    st.ProgressCount += static_cast<int32_t>(block);
+    a += block;
+    e.ShowProgress(dialog);
+  }
+  st.ProgressCount = st.ProgressTotal;
+  e.ShowProgress(dialog);
+  e.Prog().ResetProgress();
+  return result;
 }
 
 }  // namespace
@@ -93,179 +115,41 @@ uint32_t TransferBlockSize(int32_t linkKind) { return linkKind == kLinkUsb ? 0x8
 
 int LoadCodeFromProgrammer(OperationEngine& e, ProgressTarget* dialog, const RangeTransfers& transfers,
                            std::vector<uint8_t>& target, uint32_t start, uint32_t end, const std::string& text) {
-  LinkState& st = e.State();
   const uint32_t block = std::min<uint32_t>(TransferBlockSize(e.LinkKind()), transfers.window.size());
   if (start > end || end >= target.size() || end >= HeldSize(e.Ops()) || block == 0 || !transfers.downloadBlock)
     return 1;
-  e.Prog().SetStatusText(text);
-  st.ProgressCount = 0;
-  st.ProgressTotal = static_cast<int32_t>(end - start + 1);
-  e.ShowProgress(dialog);
-  int result = 0;
-  for (uint64_t a = start; a <= end;) {
+  return MoveBlocks(e, dialog, text, start, end, block, [&](uint64_t a) -> int64_t {
     // The last block stops at the end of the range and of the held buffer.
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(block, HeldSize(e.Ops()) - a));
-    if (transfers.downloadBlock(static_cast<uint32_t>(a), n) != 0) {
-      result = 1;
-      break;
-    }
+    if (transfers.downloadBlock(static_cast<uint32_t>(a), n) != 0) return -1;
     uint32_t copied = 0;
     for (; copied < n && a + copied <= end; ++copied) target[a + copied] = transfers.window[copied];
-    if (copied < block) break;
-    st.ProgressCount += static_cast<int32_t>(block);
-    a += block;
-    e.ShowProgress(dialog);
-  }
-  st.ProgressCount = st.ProgressTotal;
-  e.ShowProgress(dialog);
-  e.Prog().ResetProgress();
-  return result;
+    return copied;
+  });
 }
 
 int LoadCodeToProgrammer(OperationEngine& e, ProgressTarget* dialog, const RangeTransfers& transfers,
                          const std::vector<uint8_t>& source, uint32_t start, uint32_t end) {
-  LinkState& st = e.State();
   const uint32_t block = std::min<uint32_t>(TransferBlockSize(e.LinkKind()), transfers.window.size());
   if (start > end || end >= source.size() || end >= HeldSize(e.Ops()) || block == 0 || !transfers.uploadBlock) return 1;
-  e.Prog().SetStatusText("Load Source Code To Programmer now ...");
-  st.ProgressCount = 0;
-  st.ProgressTotal = static_cast<int32_t>(end - start + 1);
-  e.ShowProgress(dialog);
-  int result = 0;
-  for (uint64_t a = start; a <= end;) {
+  return MoveBlocks(e, dialog, "Load Source Code To Programmer now ...", start, end, block, [&](uint64_t a) -> int64_t {
     uint32_t count = 0;
     for (; count < block && a + count <= end; ++count) transfers.window[count] = source[a + count];
-    if (count > 0 && transfers.uploadBlock(static_cast<uint32_t>(a), count) != 0) {
-      result = 1;
-      break;
-    }
-    if (count < block) break;
-    st.ProgressCount += static_cast<int32_t>(block);
-    a += block;
-    e.ShowProgress(dialog);
-  }
-  st.ProgressCount = st.ProgressTotal;
-  e.ShowProgress(dialog);
-  e.Prog().ResetProgress();
-  return result;
+    if (count > 0 && transfers.uploadBlock(static_cast<uint32_t>(a), count) != 0) return -1;
+    return count;
+  });
 }
 
 int CompareStreamCom(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, CompareContext& c) {
-  OpsState& ops = e.Ops();
-  LinkState& st = e.State();
-  if (!BufferHolds(ops, ops.PcBuffer) && Refuse(e)) return 1;
-  e.Prog().SetStatusText("Comparing now!");
-  if (e.Open(OP_READ_STREAM, false) != 0) return 1;
-  StartStream(e, dialog, dc);
-  bool failed = false, aborted = false;
-  uint64_t a = ops.DeviceStart;
-  for (; a <= ops.DeviceEnd; ++a) {
-    const uint32_t k = static_cast<uint32_t>(a - ops.DeviceStart);
-    if (e.EscDown()) {
-      e.Link().SendByte(1);
-      st.LinkStatus = kStatusAborted;
-      failed = aborted = true;
-      break;
-    }
-    e.Link().SendByte(0);
-    if ((a & 0xFF) == 0) {
-      e.DrawCounter(dc, static_cast<uint32_t>(a));
-      e.ShowProgress(dialog);
-    }
-    const uint16_t reply = e.Link().ReceiveByte(kCompareReply);
-    if (reply == 0) {
-      e.Link().SendByte(1);
-      e.Link().MarkSpoiled();
-      st.ErrorAddress = static_cast<uint32_t>(a);
-      return 1;
-    }
-    const uint32_t b = ops.BufferStart + k;
-    if ((reply & 0xFF) != ops.PcBuffer[b]) AddDifference(c, static_cast<uint32_t>(a), reply & 0xFF, b, ops.PcBuffer[b]);
-    ++st.ProgressCount;
-  }
-  return CompareEnd(e, dc, static_cast<uint32_t>(std::min<uint64_t>(a, ops.DeviceEnd)), failed, aborted);
+  return CompareStream(e, dialog, dc, c, StreamLink::Com);
 }
 
 int CompareStreamLpt(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, CompareContext& c) {
-  OpsState& ops = e.Ops();
-  LinkState& st = e.State();
-  if (!BufferHolds(ops, ops.PcBuffer) && Refuse(e)) return 1;
-  e.Prog().SetStatusText("Comparing now!");
-  if (e.Open(OP_READ_STREAM, true) != 0) return 1;
-  StartStream(e, dialog, dc);
-  bool failed = false, aborted = false;
-  uint64_t a = ops.DeviceStart;
-  for (; a <= ops.DeviceEnd; ++a) {
-    const uint32_t k = static_cast<uint32_t>(a - ops.DeviceStart);
-    e.Link().SendByte(0);
-    const uint16_t reply = e.Link().ReceiveByte(kCompareReply);
-    if (reply == 0) failed = true;
-    if ((a & 0xFF) == 0) {
-      e.DrawCounter(dc, static_cast<uint32_t>(a));
-      e.ShowProgress(dialog);
-    }
-    const uint32_t b = ops.BufferStart + k;
-    if (reply != 0 && (reply & 0xFF) != ops.PcBuffer[b])
-      AddDifference(c, static_cast<uint32_t>(a), reply & 0xFF, b, ops.PcBuffer[b]);
-    if ((a & 0xFF) == 0xFF) {
-      if (e.EscDown()) {
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-      }
-      if (failed) {
-        e.Link().SendByte(1);
-        break;
-      }
-      e.Link().SendByte(0);
-      e.Link().ReceiveByte(kCompareReply);
-    }
-    ++st.ProgressCount;
-  }
-  return CompareEnd(e, dc, static_cast<uint32_t>(std::min<uint64_t>(a, ops.DeviceEnd)), failed, aborted);
+  return CompareStream(e, dialog, dc, c, StreamLink::Lpt);
 }
 
 int CompareStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, CompareContext& c) {
-  OpsState& ops = e.Ops();
-  LinkState& st = e.State();
-  if (!BufferHolds(ops, ops.PcBuffer) && Refuse(e)) return 1;
-  e.Prog().SetStatusText("Comparing now!");
-  if (e.Open(OP_READ_STREAM, true) != 0) return 1;
-  StartStream(e, dialog, dc);
-  bool failed = false, aborted = false;
-  uint8_t block[256];
-  uint32_t have = 0, used = 0;
-  uint64_t a = ops.DeviceStart;
-  for (; a <= ops.DeviceEnd; ++a) {
-    const uint32_t k = static_cast<uint32_t>(a - ops.DeviceStart);
-    if (a == ops.DeviceStart || (a & 0xFF) == 0) {
-      const uint64_t left = uint64_t{ops.DeviceEnd} - a + 1;
-      have = static_cast<uint32_t>(std::min<uint64_t>(256 - (a & 0xFF), left));
-      used = 0;
-      if (e.Link().ReadBlock(block, have) != 0) {
-        failed = true;
-        break;
-      }
-    }
-    const uint8_t got = block[used++];
-    if ((a & 0xFFFF) == 0) {
-      e.DrawCounter(dc, static_cast<uint32_t>(a));
-      e.ShowProgress(dialog);
-    }
-    const uint32_t b = ops.BufferStart + k;
-    if (got != ops.PcBuffer[b]) AddDifference(c, static_cast<uint32_t>(a), got, b, ops.PcBuffer[b]);
-    if ((a & 0xFFFF) == 0xFFFF) {
-      if (e.EscDown()) {
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-        e.Link().SendByte(1);
-        break;
-      }
-      e.Link().SendByte(0);
-      e.Link().ReceiveByte(kCompareReply);
-    }
-    ++st.ProgressCount;
-  }
-  return CompareEnd(e, dc, static_cast<uint32_t>(std::min<uint64_t>(a, ops.DeviceEnd)), failed, aborted);
+  return CompareStream(e, dialog, dc, c, StreamLink::Usb);
 }
 
 int CompareFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, CompareContext& c) {
@@ -281,9 +165,7 @@ int CompareFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* 
     return 1;
   const std::vector<uint8_t>& copy = *c.compareCopy;
   e.Prog().SetStatusText("Comparing now!");
-  st.ProgressTotal = static_cast<int32_t>(ops.DeviceEnd - ops.DeviceStart + 1);
-  st.ProgressCount = 0;
-  e.ShowProgress(dialog);
+  StartAddressProgress(e, dialog);
   for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
     const uint32_t b = ops.BufferStart + static_cast<uint32_t>(a - ops.DeviceStart);
     if (ops.PcBuffer[b] != copy[b]) AddDifference(c, static_cast<uint32_t>(a), ops.PcBuffer[b], b, copy[b]);

@@ -1,7 +1,8 @@
 #include "programmer/ops/program_workers.h"
 
-#include <array>
 #include <cstring>
+
+#include "programmer/ops/worker_steps.h"
 
 namespace zolvek {
 
@@ -9,27 +10,9 @@ namespace {
 
 constexpr uint16_t kByte0 = 0x100;  // ReceiveByte's value for a reply byte 0
 
-// The final status of a programming worker after its data phase: no reply
-// fails; a status other than 0 fails and fetches the programmer's error
-// address; success puts DeviceEnd in ErrorAddress. Draws ErrorAddress.
-int FinishProgram(OperationEngine& e, CounterField* dc, uint32_t wait, bool failed, bool aborted) {
-  LinkState& st = e.State();
-  const uint16_t r = e.Link().ReceiveByte(wait);
-  if (aborted) {
-    e.Link().MarkSpoiled();
-    e.DrawCounter(dc, st.ErrorAddress);
-    return 1;
-  }
-  if (!(r & 0x100)) return 1;
-  if ((r & 0xFF) != 0) {
-    failed = true;
-    if (e.ReadErrorAddress(st.ErrorAddress) != 0) return 1;
-  } else if (!failed) {
-    st.ErrorAddress = e.Ops().DeviceEnd;
-  }
-  e.DrawCounter(dc, st.ErrorAddress);
-  return failed ? 1 : 0;
-}
+// A programming worker ends fetching the programmer's error address after a
+// failed status (a failed fetch ends with 1) and draws after an abort too.
+constexpr FinishRule kProgramFinish{program_wait::kFinal, FinishRule::ErrorAddress::FetchOrEnd, true};
 
 uint8_t BufferByte(OperationEngine& e, uint32_t k) { return e.Ops().PcBuffer[e.BufferIndex(k)]; }
 
@@ -42,20 +25,14 @@ int ProgramFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* 
   st.ErrorAddress = 0;
   if (!e.Admissible()) return 1;
   if (e.Open(OP_PROGRAM, true) != 0) return 1;
-  e.DrawCounter(dc, ops.DeviceStart);
-  const uint32_t pages = e.PageCount();
-  st.ProgressTotal = static_cast<int32_t>(pages);
-  st.ProgressCount = 0;
+  const uint32_t pages = StartPages(e, dc);
   bool failed = false, aborted = false;
   uint32_t acknowledged = 0;
   for (uint32_t i = 0; i < pages; ++i) {
-    if (e.EscDown()) {
-      link.SendByte(1);
-      st.LinkStatus = kStatusAborted;
+    if (AbortOrGoOn(e)) {
       failed = aborted = true;
       break;
     }
-    link.SendByte(0);
     st.ErrorAddress = e.PageAddress(i);
     e.DrawCounter(dc, st.ErrorAddress);
     e.ShowProgress(dialog);
@@ -131,7 +108,7 @@ int ProgramFromBufferPasses(OperationEngine& e, ProgressTarget* dialog, CounterF
   }
   st.ProgressCount = st.ProgressTotal;
   e.ShowProgress(dialog);
-  return FinishProgram(e, dc, program_wait::kFinal, failed, aborted);
+  return FinishWorker(e, dc, kProgramFinish, failed, aborted);
 }
 
 int ProgramFromBufferVerified(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
@@ -157,12 +134,7 @@ int ProgramFromBufferVerified(OperationEngine& e, ProgressTarget* dialog, Counte
   auto checkPass = [&](bool goOn) {
     bool ok = true;
     for (uint32_t j = 0; j < pages; ++j) {
-      if (e.EscDown()) {
-        link.SendByte(1);
-        st.LinkStatus = kStatusAborted;
-        return false;
-      }
-      link.SendByte(0);
+      if (AbortOrGoOn(e)) return false;
       st.ErrorAddress = (j & 0xFF) << 8;
       e.DrawCounter(dc, st.ErrorAddress, "  ");
       if (link.ReceiveByte(program_wait::kPassPage) != kByte0) {
@@ -176,12 +148,7 @@ int ProgramFromBufferVerified(OperationEngine& e, ProgressTarget* dialog, Counte
   bool checked = false;
   for (int cycle = 1; cycle <= 4 && !checked; ++cycle) {
     for (uint32_t i = 0; i < pages; ++i) {
-      if (e.EscDown()) {
-        link.SendByte(1);
-        st.LinkStatus = kStatusAborted;
-        return failureExit();
-      }
-      link.SendByte(0);
+      if (AbortOrGoOn(e)) return failureExit();
       st.ErrorAddress = e.SmallPageAddress(i);
       e.DrawCounter(dc, st.ErrorAddress);
       st.ProgressCount = 0;
@@ -213,8 +180,6 @@ int ProgramFromBufferVerified(OperationEngine& e, ProgressTarget* dialog, Counte
 
 namespace {
 
-enum class StreamLink { Com, Lpt, Usb };
-
 int ProgramStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, StreamLink kind) {
   LinkState& st = e.State();
   OpsState& ops = e.Ops();
@@ -223,28 +188,15 @@ int ProgramStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, 
   if (!e.Admissible()) return 1;
   if (e.Open(OP_PROGRAM_STREAM, kind != StreamLink::Com) != 0) return 1;
   e.DrawCounter(dc, ops.DeviceStart);
-  st.ProgressTotal = static_cast<int32_t>(ops.DeviceEnd - ops.DeviceStart + 1);
-  st.ProgressCount = 0;
-  e.ShowProgress(dialog);
-  const uint32_t mark = kind == StreamLink::Usb ? 0xFFFF : 0xFF;
+  StartAddressProgress(e, dialog);
+  const uint32_t mark = ExchangeMask(kind);
+  StreamOut out(e, kind);
   bool failed = false, aborted = false;
-  std::array<uint8_t, 256> block{};
-  std::size_t held = 0;
   for (uint64_t a64 = ops.DeviceStart; a64 <= ops.DeviceEnd; ++a64) {
     const uint32_t a = static_cast<uint32_t>(a64);
-    const uint8_t byte = BufferByte(e, a - ops.DeviceStart);
-    if (kind == StreamLink::Usb) {
-      block[held++] = byte;
-      if ((a & 0xFF) == 0xFF || a == ops.DeviceEnd) {
-        const int r = link.WriteBlock(block.data(), held);
-        held = 0;
-        if (r != 0) {
-          failed = true;
-          break;
-        }
-      }
-    } else {
-      link.SendByte(byte);
+    if (!out.Put(a, BufferByte(e, a - ops.DeviceStart))) {
+      failed = true;
+      break;
     }
     st.ErrorAddress = a;
     if ((a & mark) == 0) {
@@ -253,21 +205,17 @@ int ProgramStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, 
     }
     if (kind == StreamLink::Com && link.ReceiveByte(program_wait::kStreamByte) != kByte0) failed = true;
     if ((a & mark) == mark) {
-      if (e.EscDown()) {
-        link.SendByte(1);
-        st.LinkStatus = kStatusAborted;
+      if (AbortOrGoOn(e))
         failed = aborted = true;
-      } else {
-        link.SendByte(0);
-        if (link.ReceiveByte(program_wait::kStreamByte) != kByte0) failed = true;
-      }
+      else if (link.ReceiveByte(program_wait::kStreamByte) != kByte0)
+        failed = true;
     }
     if (failed) break;
     ++st.ProgressCount;
   }
   st.ProgressCount = st.ProgressTotal;
   e.ShowProgress(dialog);
-  return FinishProgram(e, dc, program_wait::kFinal, failed, aborted);
+  return FinishWorker(e, dc, kProgramFinish, failed, aborted);
 }
 
 }  // namespace

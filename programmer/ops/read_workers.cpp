@@ -1,38 +1,26 @@
 #include "programmer/ops/read_workers.h"
 
-#include <algorithm>
-#include <array>
+#include "programmer/ops/worker_steps.h"
 
 namespace zolvek {
 
 namespace {
 
-// The final status of a read: after an abort or without a reply 1; a status
-// other than 0 fails (the address stays the one reached); success puts
-// DeviceEnd in ErrorAddress. Draws ErrorAddress.
-int FinishRead(OperationEngine& e, CounterField* dc, bool failed, bool aborted) {
-  LinkState& st = e.State();
-  const uint16_t r = e.Link().ReceiveByte(read_wait::kReply);
-  if (aborted) {
-    e.Link().MarkSpoiled();
-    e.DrawCounter(dc, st.ErrorAddress);
-    return 1;
-  }
-  if (!(r & 0x100)) return 1;
-  if ((r & 0xFF) != 0) failed = true;
-  if (!failed) st.ErrorAddress = e.Ops().DeviceEnd;
-  e.DrawCounter(dc, st.ErrorAddress);
-  return failed ? 1 : 0;
-}
-
 void Store(OperationEngine& e, uint32_t k, uint8_t byte) { e.Ops().PcBuffer[e.BufferIndex(k)] = byte; }
 
-void OpenStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  LinkState& st = e.State();
-  st.ProgressTotal = static_cast<int32_t>(e.Ops().DeviceEnd - e.Ops().DeviceStart + 1);
-  st.ProgressCount = 0;
-  e.ShowProgress(dialog);
-  e.DrawCounter(dc, e.Ops().DeviceStart);
+// A read ends keeping the address reached, drawn after an abort too.
+constexpr FinishRule kReadFinish{read_wait::kReply, FinishRule::ErrorAddress::Keep, true};
+
+int ReadStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, StreamLink kind) {
+  if (!e.Admissible()) return 1;
+  if (e.Open(OP_READ_STREAM, kind != StreamLink::Com) != 0) return 1;
+  const uint32_t start = e.Ops().DeviceStart;
+  const StreamInEnd end =
+      StreamIn(e, dialog, dc, kind, read_wait::kReply, [&](uint32_t a, uint8_t byte) { Store(e, a - start, byte); });
+  if (end.ended) return 1;
+  e.State().ErrorAddress = end.reached;
+  if (end.failed && !end.aborted) e.Link().MarkSpoiled();
+  return FinishWorker(e, dc, kReadFinish, end.failed, end.aborted);
 }
 
 }  // namespace
@@ -42,19 +30,13 @@ int ReadToBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   ProgrammerLink& link = e.Link();
   if (!e.Admissible()) return 1;
   if (e.Open(OP_READ, true) != 0) return 1;
-  e.DrawCounter(dc, e.Ops().DeviceStart);
-  const uint32_t pages = e.PageCount();
-  st.ProgressTotal = static_cast<int32_t>(pages);
-  st.ProgressCount = 0;
+  const uint32_t pages = StartPages(e, dc);
   bool aborted = false;
   for (uint32_t i = 0; i < pages; ++i) {
-    if (e.EscDown()) {
-      link.SendByte(1);
-      st.LinkStatus = kStatusAborted;
+    if (AbortOrGoOn(e)) {
       aborted = true;
       break;
     }
-    link.SendByte(0);
     st.ErrorAddress = e.PageAddress(i);
     e.DrawCounter(dc, st.ErrorAddress);
     e.ShowProgress(dialog);
@@ -65,129 +47,19 @@ int ReadToBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
     }
     ++st.ProgressCount;
   }
-  return FinishRead(e, dc, aborted, aborted);
+  return FinishWorker(e, dc, kReadFinish, aborted, aborted);
 }
 
 int ReadStreamCom(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  LinkState& st = e.State();
-  OpsState& ops = e.Ops();
-  ProgrammerLink& link = e.Link();
-  if (!e.Admissible()) return 1;
-  if (e.Open(OP_READ_STREAM, false) != 0) return 1;
-  OpenStream(e, dialog, dc);
-  bool aborted = false;
-  uint64_t a64 = ops.DeviceStart;
-  for (; a64 <= ops.DeviceEnd; ++a64) {
-    const uint32_t a = static_cast<uint32_t>(a64);
-    if (e.EscDown()) {
-      link.SendByte(1);
-      st.LinkStatus = kStatusAborted;
-      aborted = true;
-      break;
-    }
-    link.SendByte(0);
-    if ((a & 0xFF) == 0) {
-      e.DrawCounter(dc, a);
-      e.ShowProgress(dialog);
-    }
-    const uint16_t r = link.ReceiveByte(read_wait::kReply);
-    if (!(r & 0x100)) {
-      st.ErrorAddress = a;
-      link.SendByte(1);
-      link.MarkSpoiled();
-      return 1;
-    }
-    Store(e, a - ops.DeviceStart, static_cast<uint8_t>(r));
-    ++st.ProgressCount;
-  }
-  st.ErrorAddress = static_cast<uint32_t>(std::min<uint64_t>(a64, ops.DeviceEnd));
-  return FinishRead(e, dc, aborted, aborted);
+  return ReadStream(e, dialog, dc, StreamLink::Com);
 }
 
 int ReadStreamLpt(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  LinkState& st = e.State();
-  OpsState& ops = e.Ops();
-  ProgrammerLink& link = e.Link();
-  if (!e.Admissible()) return 1;
-  if (e.Open(OP_READ_STREAM, true) != 0) return 1;
-  OpenStream(e, dialog, dc);
-  bool failed = false, aborted = false;
-  uint64_t a64 = ops.DeviceStart;
-  for (; a64 <= ops.DeviceEnd; ++a64) {
-    const uint32_t a = static_cast<uint32_t>(a64);
-    link.SendByte(0);
-    const uint16_t r = link.ReceiveByte(read_wait::kReply);
-    if (r & 0x100) {
-      Store(e, a - ops.DeviceStart, static_cast<uint8_t>(r));
-    } else {
-      failed = true;
-    }
-    if ((a & 0xFF) == 0) {
-      e.DrawCounter(dc, a);
-      e.ShowProgress(dialog);
-    }
-    if ((a & 0xFF) == 0xFF) {
-      if (e.EscDown()) {
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-      }
-      if (failed) {
-        link.SendByte(1);
-        break;
-      }
-      link.SendByte(0);
-      link.ReceiveByte(read_wait::kReply);
-    }
-    ++st.ProgressCount;
-  }
-  st.ErrorAddress = static_cast<uint32_t>(std::min<uint64_t>(a64, ops.DeviceEnd));
-  if (failed && !aborted) link.MarkSpoiled();
-  return FinishRead(e, dc, failed, aborted);
+  return ReadStream(e, dialog, dc, StreamLink::Lpt);
 }
 
 int ReadStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
-  LinkState& st = e.State();
-  OpsState& ops = e.Ops();
-  ProgrammerLink& link = e.Link();
-  if (!e.Admissible()) return 1;
-  if (e.Open(OP_READ_STREAM, true) != 0) return 1;
-  OpenStream(e, dialog, dc);
-  bool failed = false, aborted = false;
-  std::array<uint8_t, 256> block{};
-  std::size_t next = 0;
-  uint64_t a64 = ops.DeviceStart;
-  for (; a64 <= ops.DeviceEnd; ++a64) {
-    const uint32_t a = static_cast<uint32_t>(a64);
-    if (a64 == ops.DeviceStart || (a & 0xFF) == 0) {
-      const uint64_t left = uint64_t{ops.DeviceEnd} - a + 1;
-      const uint64_t toBoundary = 0x100 - (a & 0xFF);
-      const std::size_t n = static_cast<std::size_t>(std::min(left, toBoundary));
-      if (link.ReadBlock(block.data(), n) != 0) {
-        failed = true;
-        break;
-      }
-      next = 0;
-    }
-    Store(e, a - ops.DeviceStart, block[next++]);
-    if ((a & 0xFFFF) == 0) {
-      e.DrawCounter(dc, a);
-      e.ShowProgress(dialog);
-    }
-    if ((a & 0xFFFF) == 0xFFFF) {
-      if (e.EscDown()) {
-        st.LinkStatus = kStatusAborted;
-        failed = aborted = true;
-        link.SendByte(1);
-        break;
-      }
-      link.SendByte(0);
-      link.ReceiveByte(read_wait::kReply);
-    }
-    ++st.ProgressCount;
-  }
-  st.ErrorAddress = static_cast<uint32_t>(std::min<uint64_t>(a64, ops.DeviceEnd));
-  if (failed && !aborted) link.MarkSpoiled();
-  return FinishRead(e, dc, failed, aborted);
+  return ReadStream(e, dialog, dc, StreamLink::Usb);
 }
 
 }  // namespace zolvek

@@ -24,6 +24,28 @@ inline std::optional<uint32_t> ParseFaultNumber(std::string_view s, int defaultB
   return value;
 }
 
+// The fields of a fault text SEL:KIND[:ARG].
+struct FaultSpecFields {
+  std::string_view selector, kind, arg;
+  bool hasArg = false;  // a second ':' came, even before nothing
+};
+
+// Splits at the first ':' found from `from` (a selector that is itself ':'
+// starts the search after it) and the next ':' after it; none without a first.
+inline std::optional<FaultSpecFields> SplitFaultSpec(std::string_view spec, size_t from = 0) {
+  const size_t colon = spec.find(':', from);
+  if (colon == std::string_view::npos) return std::nullopt;
+  FaultSpecFields f;
+  f.selector = spec.substr(0, colon);
+  f.kind = spec.substr(colon + 1);
+  if (const size_t c2 = f.kind.find(':'); c2 != std::string_view::npos) {
+    f.arg = f.kind.substr(c2 + 1);
+    f.kind = f.kind.substr(0, c2);
+    f.hasArg = true;
+  }
+  return f;
+}
+
 template <typename Kind>
 struct FaultKindEntry {
   Kind kind;

@@ -15,6 +15,23 @@ std::string SysError(const char* what) { return std::string(what) + ": " + std::
 
 }  // namespace
 
+bool WritePending(int master, const std::vector<uint8_t>& out, size_t& sent) {
+  while (sent < out.size()) {
+    const ssize_t n = ::write(master, out.data() + sent, out.size() - sent);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && errno != EAGAIN) {
+      sent = out.size();
+      return false;
+    } else {
+      return true;  // full for now
+    }
+  }
+  return true;
+}
+
 bool OpenRawPty(speed_t speed, int* master, std::string* slavePath, std::string* error) {
   *master = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (*master < 0) {

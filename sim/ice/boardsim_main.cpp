@@ -2,24 +2,18 @@
 //
 // Prints the slave's path on one line and serves the board there until
 // SIGTERM or SIGINT (exit 0), a hang-up fault (exit 0) or an error (exit 1).
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "sim/common/sim_main.h"
 #include "sim/ice/board.h"
 #include "sim/ice/faults.h"
 #include "sim/ice/frame_log.h"
 #include "sim/ice/pty_server.h"
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnSignal(int) { g_stop.store(true); }
 
 void Usage(FILE* to) {
   std::fputs(
@@ -73,55 +67,28 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  FILE* log = nullptr;
-  if (!logPath.empty()) {
-    log = std::fopen(logPath.c_str(), "a");
-    if (!log) {
-      std::fprintf(stderr, "vx930-boardsim: %s: %s\n", logPath.c_str(), std::strerror(errno));
-      return 1;
-    }
-  }
+  sim::LogFile log;
+  if (!log.Open("vx930-boardsim", logPath)) return 1;
+  std::atomic<bool>& stop = sim::StopOnSignals();
 
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  signal(SIGPIPE, SIG_IGN);
+  sim::ice::BoardConfig config;
+  config.pacing = sim::ice::Pacing::RealTime;
+  config.logCapacity = 1024;
+  sim::ice::Board board(config);
+  for (const auto& f : faults) board.AddFault(f);
+  if (log.IsOpen())
+    board.Log().SetSink([&log](const sim::ice::FrameLogEntry& e) { log.Line(sim::ice::FormatLogEntry(e)); });
 
-  int status = 0;
-  {
-    sim::ice::BoardConfig config;
-    config.pacing = sim::ice::Pacing::RealTime;
-    config.logCapacity = 1024;
-    sim::ice::Board board(config);
-    for (const auto& f : faults) board.AddFault(f);
-    if (log) {
-      board.Log().SetSink([log](const sim::ice::FrameLogEntry& e) {
-        std::fprintf(log, "%s\n", sim::ice::FormatLogEntry(e).c_str());
-        std::fflush(log);
-      });
-    }
-
-    sim::ice::PtyServer server(board);
+  sim::ice::PtyServer server(board);
+  const int status = sim::ServeOnPty("vx930-boardsim", server, [&] {
     std::string error;
-    if (!server.Open(&error)) {
-      std::fprintf(stderr, "vx930-boardsim: %s\n", error.c_str());
-      status = 1;
-    } else {
-      std::printf("%s\n", server.SlavePath().c_str());
-      std::fflush(stdout);
-      switch (server.Serve(g_stop, &error)) {
-        case sim::ice::PtyServer::End::Stopped: break;
-        case sim::ice::PtyServer::End::HungUp: std::fprintf(stderr, "vx930-boardsim: hung up (fault)\n"); break;
-        case sim::ice::PtyServer::End::Failed:
-          std::fprintf(stderr, "vx930-boardsim: %s\n", error.c_str());
-          status = 1;
-          break;
-      }
+    switch (server.Serve(stop, &error)) {
+      case sim::ice::PtyServer::End::Stopped: break;
+      case sim::ice::PtyServer::End::HungUp: std::fprintf(stderr, "vx930-boardsim: hung up (fault)\n"); break;
+      case sim::ice::PtyServer::End::Failed: std::fprintf(stderr, "vx930-boardsim: %s\n", error.c_str()); return 1;
     }
-    board.Log().SetSink(nullptr);
-  }
-  if (log) std::fclose(log);
+    return 0;
+  });
+  board.Log().SetSink(nullptr);
   return status;
 }

@@ -13,8 +13,6 @@ constexpr FaultKindEntry<FaultKind> kKindNames[] = {
     {FaultKind::Busy, "busy"},           {FaultKind::FailBlock, "failblock"}, {FaultKind::HangUp, "hangup"},
 };
 
-std::optional<uint32_t> ParseNumber(std::string_view s, int defaultBase) { return ParseFaultNumber(s, defaultBase); }
-
 std::optional<FaultRule> Fail(std::string* error, std::string message) {
   return FaultSpecError<FaultRule>(error, std::move(message));
 }
@@ -24,28 +22,23 @@ std::optional<FaultRule> Fail(std::string* error, std::string message) {
 std::string_view FaultKindName(FaultKind kind) { return NameOfKind(kKindNames, kind); }
 
 std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* error) {
-  const size_t colon = spec.find(':');
-  if (colon == std::string_view::npos) return Fail(error, "expected SEL:KIND[:ARG]");
-  std::string_view sel = spec.substr(0, colon);
-  std::string_view rest = spec.substr(colon + 1);
-  std::string_view kindText = rest;
-  std::string_view argText;
-  if (const size_t c2 = rest.find(':'); c2 != std::string_view::npos) {
-    kindText = rest.substr(0, c2);
-    argText = rest.substr(c2 + 1);
-    if (argText.empty()) return Fail(error, "empty argument");
-  }
+  const auto fields = SplitFaultSpec(spec);
+  if (!fields) return Fail(error, "expected SEL:KIND[:ARG]");
+  std::string_view sel = fields->selector;
+  const std::string_view kindText = fields->kind;
+  const std::string_view argText = fields->arg;
+  if (fields->hasArg && argText.empty()) return Fail(error, "empty argument");
 
   FaultRule rule;
   if (const size_t at = sel.find('@'); at != std::string_view::npos) {
-    auto n = ParseNumber(sel.substr(at + 1), 10);
+    auto n = ParseFaultNumber(sel.substr(at + 1), 10);
     if (!n || *n == 0) return Fail(error, "bad frame number after '@'");
     rule.first = *n;
     rule.count = 1;
     sel = sel.substr(0, at);
   }
   if (sel != "*") {
-    auto code = ParseNumber(sel, 16);
+    auto code = ParseFaultNumber(sel, 16);
     if (!code || *code > 0xFF) return Fail(error, "bad command code '" + std::string(sel) + "'");
     if (!IsKnownCommand(static_cast<uint8_t>(*code))) {
       return Fail(error, "unknown command code '" + std::string(sel) + "'");
@@ -58,7 +51,7 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
   rule.kind = *kind;
 
   if (!argText.empty()) {
-    auto arg = ParseNumber(argText, 10);
+    auto arg = ParseFaultNumber(argText, 10);
     if (!arg) return Fail(error, "bad argument '" + std::string(argText) + "'");
     rule.arg = *arg;
   }

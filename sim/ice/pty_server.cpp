@@ -53,19 +53,7 @@ PtyServer::End PtyServer::Serve(const std::atomic<bool>& stop, std::string* erro
       return End::HungUp;
     }
 
-    bool hostGone = false;
-    while (outSent_ < out_.size()) {
-      const ssize_t n = ::write(master_, out_.data() + outSent_, out_.size() - outSent_);
-      if (n > 0) {
-        outSent_ += static_cast<size_t>(n);
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        if (n < 0 && errno != EAGAIN) hostGone = true;
-        break;
-      }
-    }
-    if (hostGone) outSent_ = out_.size();  // nobody to hear it
+    bool hostGone = !WritePending(master_, out_, outSent_);  // nobody to hear it
 
     int timeout = kIdleMs;
     if (auto ms = board_.MsUntilOutput()) timeout = static_cast<int>(std::min<uint32_t>(*ms, kIdleMs));

@@ -1,28 +1,12 @@
 #include "sim/programmer/engine.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "sim/programmer/counts.h"
+#include "sim/programmer/hex_text.h"
 
 namespace sim::programmer {
-
-namespace {
-
-std::string Hex2(uint8_t v) {
-  char b[4];
-  std::snprintf(b, sizeof b, "%02X", v);
-  return b;
-}
-
-std::string Hex6(uint32_t v) {
-  char b[12];
-  std::snprintf(b, sizeof b, "%06X", v);
-  return b;
-}
-
-}  // namespace
 
 uint32_t RateOfCode(uint8_t code) {
   static constexpr uint32_t kRates[] = {115200, 57600, 38400, 19200, 9600};
@@ -467,51 +451,42 @@ int ConfigIndex(uint32_t address) {
 
 }  // namespace
 
-Task<void> Engine::GetBlock() {
-  const uint8_t space = co_await In();
+Task<Engine::SpaceBlock> Engine::SpaceBlockHeader() {
+  SpaceBlock block;
+  block.space = co_await In();
   const uint8_t alo = co_await In();
   const uint8_t ahi = co_await In();
   const uint8_t clo = co_await In();
   const uint8_t chi = co_await In();
-  const uint32_t address = static_cast<uint32_t>(ahi) << 8 | alo;
-  const uint32_t n = DecodeCount2(clo, chi);
-  Note("space " + std::to_string(space) + " " + Hex6(address) + " x" + std::to_string(n));
-  for (uint32_t i = 0; i < n; ++i) {
-    const uint32_t a = (address + i) & 0xFFFF;
-    uint8_t b = 0xFF;
-    if (space == 0) {
-      const int k = ConfigIndex(a);
-      b = k >= 0 ? regs_[95 + k] : space0_[a];
-    } else if (space == 1) {
-      b = space1_[a];
-    }
-    Send(b);
+  block.address = static_cast<uint32_t>(ahi) << 8 | alo;
+  block.count = DecodeCount2(clo, chi);
+  Note("space " + std::to_string(block.space) + " " + Hex6(block.address) + " x" + std::to_string(block.count));
+  co_return block;
+}
+
+uint8_t* Engine::SpaceCell(uint8_t space, uint32_t address) {
+  if (space == 0) {
+    const int k = ConfigIndex(address);
+    return k >= 0 ? &regs_[95 + k] : &space0_[address];
+  }
+  if (space == 1) return &space1_[address];
+  return nullptr;
+}
+
+Task<void> Engine::GetBlock() {
+  const SpaceBlock block = co_await SpaceBlockHeader();
+  for (uint32_t i = 0; i < block.count; ++i) {
+    const uint8_t* cell = SpaceCell(block.space, (block.address + i) & 0xFFFF);
+    Send(cell ? *cell : 0xFF);
     co_await In();
   }
 }
 
 Task<void> Engine::SetBlock() {
-  const uint8_t space = co_await In();
-  const uint8_t alo = co_await In();
-  const uint8_t ahi = co_await In();
-  const uint8_t clo = co_await In();
-  const uint8_t chi = co_await In();
-  const uint32_t address = static_cast<uint32_t>(ahi) << 8 | alo;
-  const uint32_t n = DecodeCount2(clo, chi);
-  Note("space " + std::to_string(space) + " " + Hex6(address) + " x" + std::to_string(n));
-  for (uint32_t i = 0; i < n; ++i) {
+  const SpaceBlock block = co_await SpaceBlockHeader();
+  for (uint32_t i = 0; i < block.count; ++i) {
     const uint8_t b = co_await In();
-    const uint32_t a = (address + i) & 0xFFFF;
-    if (space == 0) {
-      const int k = ConfigIndex(a);
-      if (k >= 0) {
-        regs_[95 + k] = b;
-      } else {
-        space0_[a] = b;
-      }
-    } else if (space == 1) {
-      space1_[a] = b;
-    }
+    if (uint8_t* cell = SpaceCell(block.space, (block.address + i) & 0xFFFF)) *cell = b;
   }
 }
 

@@ -225,6 +225,15 @@ private:
   Task<void> Fill();
   Task<void> GetBlock();
   Task<void> SetBlock();
+  // The head of a space block command: space, address, count (noted).
+  struct SpaceBlock {
+    uint8_t space = 0;
+    uint32_t address = 0, count = 0;
+  };
+  Task<SpaceBlock> SpaceBlockHeader();
+  // The byte at a 16-bit address of space 0 (configuration bytes over the
+  // code) or 1; null for any other space.
+  uint8_t* SpaceCell(uint8_t space, uint32_t address);
   Task<void> Sram();
   Task<void> Map();
   Task<void> Operate();

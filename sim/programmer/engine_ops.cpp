@@ -1,25 +1,13 @@
 // The operations behind the operate command 'P': the chip model driven page
 // by page, by stream or by block, as the host paces them.
 #include <algorithm>
-#include <cstdio>
 
 #include "sim/programmer/engine.h"
+#include "sim/programmer/hex_text.h"
 
 namespace sim::programmer {
 
 namespace {
-
-std::string Hex2(uint8_t v) {
-  char b[4];
-  std::snprintf(b, sizeof b, "%02X", v);
-  return b;
-}
-
-std::string Hex6(uint32_t v) {
-  char b[12];
-  std::snprintf(b, sizeof b, "%06X", v);
-  return b;
-}
 
 constexpr Micros kBlockParameterGapUs = 50'000;
 

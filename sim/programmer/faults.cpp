@@ -1,9 +1,9 @@
 #include "sim/programmer/faults.h"
 
 #include <charconv>
-#include <cstdio>
 
 #include "sim/common/fault_text.h"
+#include "sim/programmer/hex_text.h"
 
 namespace sim::programmer {
 
@@ -16,8 +16,6 @@ constexpr FaultKindEntry<FaultKind> kKindNames[] = {
     {FaultKind::FailAt, "failat"},           {FaultKind::ChipId, "chipid"},
 };
 
-std::optional<uint32_t> ParseNumber(std::string_view s) { return ParseFaultNumber(s); }
-
 std::optional<FaultRule> Fail(std::string* error, std::string message) {
   return FaultSpecError<FaultRule>(error, std::move(message));
 }
@@ -29,16 +27,11 @@ bool IsChipKind(FaultKind k) { return k == FaultKind::FailAt || k == FaultKind::
 std::string_view FaultKindName(FaultKind kind) { return NameOfKind(kKindNames, kind); }
 
 std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* error) {
-  const size_t colon = spec.find(':', spec.size() > 1 && spec[0] == ':' ? 1 : 0);
-  if (colon == std::string_view::npos) return Fail(error, "expected SEL:KIND[:ARG]");
-  std::string_view sel = spec.substr(0, colon);
-  std::string_view rest = spec.substr(colon + 1);
-  std::string_view kindText = rest;
-  std::string_view argText;
-  if (const size_t c2 = rest.find(':'); c2 != std::string_view::npos) {
-    kindText = rest.substr(0, c2);
-    argText = rest.substr(c2 + 1);
-  }
+  const auto fields = SplitFaultSpec(spec, spec.size() > 1 && spec[0] == ':' ? 1 : 0);
+  if (!fields) return Fail(error, "expected SEL:KIND[:ARG]");
+  const std::string_view sel = fields->selector;
+  const std::string_view kindText = fields->kind;
+  const std::string_view argText = fields->arg;
 
   FaultRule rule;
   const auto kind = KindNamed(kKindNames, kindText);
@@ -55,7 +48,7 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
     rule.letter = static_cast<uint8_t>(head[0]);
   } else if (head.size() == 3 && head[0] == '\'' && head[2] == '\'') {
     rule.letter = static_cast<uint8_t>(head[1]);
-  } else if (auto v = ParseNumber(head); v && *v <= 0xFF) {
+  } else if (auto v = ParseFaultNumber(head); v && *v <= 0xFF) {
     rule.letter = static_cast<uint8_t>(*v);
   } else {
     return Fail(error, "bad selector \"" + std::string(head) + "\"");
@@ -65,7 +58,7 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
     const char what = tail[0];
     tail.remove_prefix(1);
     const size_t next = tail.find_first_of("@#");
-    const auto value = ParseNumber(tail.substr(0, next));
+    const auto value = ParseFaultNumber(tail.substr(0, next));
     if (!value) return Fail(error, std::string("bad number after '") + what + "'");
     if (what == '@') {
       if (*value == 0) return Fail(error, "@N counts from 1");
@@ -87,7 +80,7 @@ std::optional<FaultRule> ParseFaultSpec(std::string_view spec, std::string* erro
       rule.bytes.push_back(b);
     }
   } else if (!argText.empty()) {
-    const auto v = ParseNumber(argText);
+    const auto v = ParseFaultNumber(argText);
     if (!v) return Fail(error, "bad argument \"" + std::string(argText) + "\"");
     rule.arg = v;
   }
@@ -109,11 +102,7 @@ std::string FormatFaultRule(const FaultRule& r) {
   if (r.arg) s += ":" + std::to_string(*r.arg);
   if (!r.bytes.empty()) {
     s += ":";
-    char b[3];
-    for (uint8_t v : r.bytes) {
-      std::snprintf(b, sizeof b, "%02X", v);
-      s += b;
-    }
+    for (uint8_t v : r.bytes) s += Hex2(v);
   }
   return s;
 }

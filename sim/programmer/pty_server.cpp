@@ -41,25 +41,17 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     return false;
   }
   uint8_t buf[4096];
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point lastTraffic{};
   while (!stop.load()) {
     const uint32_t hostRate = checkRate_ ? sim::PtyHostRate(master_) : 0;
     if (outSent_ == out_.size()) {
       out_.assign(buf, buf + programmer_.HostRead(buf, sizeof buf, hostRate));
       outSent_ = 0;
     }
-    bool hostGone = false;
-    while (outSent_ < out_.size()) {
-      const ssize_t n = ::write(master_, out_.data() + outSent_, out_.size() - outSent_);
-      if (n > 0) {
-        outSent_ += static_cast<size_t>(n);
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else {
-        if (n < 0 && errno != EAGAIN) hostGone = true;
-        break;
-      }
-    }
-    if (hostGone) outSent_ = out_.size();
+    const size_t sentBefore = outSent_;
+    bool hostGone = !sim::WritePending(master_, out_, outSent_);
+    if (outSent_ != sentBefore) lastTraffic = Clock::now();
 
     // Wait to the microsecond: a paced byte at 115200 is due in 87 us, and
     // rounding that up to a millisecond made every echoed byte ten times
@@ -67,6 +59,8 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     Micros timeoutUs = Micros{kIdleMs} * 1000;
     if (auto us = programmer_.UsUntilOutput()) timeoutUs = std::min(timeoutUs, *us);
     if (outSent_ < out_.size()) timeoutUs = std::min<Micros>(timeoutUs, 1000);
+    if (spinUs_ && (timeoutUs <= spinUs_ || Clock::now() - lastTraffic < std::chrono::microseconds(spinUs_)))
+      timeoutUs = 0;
     const timespec timeout{static_cast<time_t>(timeoutUs / 1000000), static_cast<long>(timeoutUs % 1000000) * 1000};
     pollfd p{master_, POLLIN, 0};
     const int r = ::ppoll(&p, 1, &timeout, nullptr);
@@ -85,6 +79,7 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
         uint32_t rate = checkRate_ ? sim::PtyHostRate(master_) : 0;
         if (checkRate_ && hostRate == programmer_.ListeningBaud()) rate = hostRate;
         programmer_.HostWrite(buf, static_cast<size_t>(n), rate);
+        lastTraffic = Clock::now();
         continue;
       }
       if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;

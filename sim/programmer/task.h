@@ -11,6 +11,7 @@
 #include <coroutine>
 #include <exception>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace sim::programmer {
@@ -38,16 +39,25 @@ struct PromiseBase {
   void unhandled_exception() { error = std::current_exception(); }
 };
 
+template <class T>
+struct Promise : PromiseBase {
+  std::optional<T> value;
+  Task<T> get_return_object();
+  void return_value(T v) { value = std::move(v); }
+};
+
+template <>
+struct Promise<void> : PromiseBase {
+  Task<void> get_return_object();
+  void return_void() {}
+};
+
 }  // namespace detail
 
 template <class T>
 class [[nodiscard]] Task {
 public:
-  struct promise_type : detail::PromiseBase {
-    std::optional<T> value;
-    Task get_return_object() { return Task(std::coroutine_handle<promise_type>::from_promise(*this)); }
-    void return_value(T v) { value = std::move(v); }
-  };
+  using promise_type = detail::Promise<T>;
 
   explicit Task(std::coroutine_handle<promise_type> h) : handle_(h) {}
   Task(Task&& other) noexcept : handle_(std::exchange(other.handle_, {})) {}
@@ -63,43 +73,24 @@ public:
   }
   T await_resume() {
     if (handle_.promise().error) std::rethrow_exception(handle_.promise().error);
-    return std::move(*handle_.promise().value);
-  }
-
-private:
-  std::coroutine_handle<promise_type> handle_;
-};
-
-template <>
-class [[nodiscard]] Task<void> {
-public:
-  struct promise_type : detail::PromiseBase {
-    Task get_return_object() { return Task(std::coroutine_handle<promise_type>::from_promise(*this)); }
-    void return_void() {}
-  };
-
-  explicit Task(std::coroutine_handle<promise_type> h) : handle_(h) {}
-  Task(Task&& other) noexcept : handle_(std::exchange(other.handle_, {})) {}
-  Task& operator=(Task&&) = delete;
-  ~Task() {
-    if (handle_) handle_.destroy();
-  }
-
-  bool await_ready() const noexcept { return false; }
-  std::coroutine_handle<> await_suspend(std::coroutine_handle<> awaiter) noexcept {
-    handle_.promise().continuation = awaiter;
-    return handle_;
-  }
-  void await_resume() {
-    if (handle_.promise().error) std::rethrow_exception(handle_.promise().error);
+    if constexpr (!std::is_void_v<T>) return std::move(*handle_.promise().value);
   }
 
   // For the outermost task, which nobody awaits.
-  void Start() { handle_.resume(); }
-  bool Done() const { return !handle_ || handle_.done(); }
+  void Start() requires std::is_void_v<T> { handle_.resume(); }
+  bool Done() const requires std::is_void_v<T> { return !handle_ || handle_.done(); }
 
 private:
   std::coroutine_handle<promise_type> handle_;
 };
+
+template <class T>
+Task<T> detail::Promise<T>::get_return_object() {
+  return Task<T>(std::coroutine_handle<Promise<T>>::from_promise(*this));
+}
+
+inline Task<void> detail::Promise<void>::get_return_object() {
+  return Task<void>(std::coroutine_handle<Promise<void>>::from_promise(*this));
+}
 
 }  // namespace sim::programmer

@@ -2,24 +2,19 @@
 //
 // Prints the slave's path on one line and serves the programmer there until
 // SIGTERM or SIGINT (exit 0) or an error (exit 1).
-#include <signal.h>
-
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sim/common/fault_text.h"
+#include "sim/common/sim_main.h"
 #include "sim/programmer/programmer.h"
 #include "sim/programmer/pty_server.h"
 
 namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnSignal(int) { g_stop.store(true); }
 
 void Usage(FILE* to) {
   std::fputs(
@@ -52,17 +47,6 @@ void Usage(FILE* to) {
       "  --card-protect   the card is write-protected\n"
       "  --log FILE       append the decoded command log to FILE\n",
       to);
-}
-
-bool Number(const std::string& s, uint32_t* out) {
-  std::string_view v = s;
-  int base = 10;
-  if (v.size() > 2 && v[0] == '0' && (v[1] == 'x' || v[1] == 'X')) {
-    v.remove_prefix(2);
-    base = 16;
-  }
-  auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), *out, base);
-  return !v.empty() && ec == std::errc() && end == v.data() + v.size();
 }
 
 }  // namespace
@@ -100,8 +84,9 @@ int main(int argc, char** argv) {
       return 2;
     }
     const std::string value = argv[++i];
-    uint32_t n = 0;
-    const bool numeric = Number(value, &n);
+    const std::optional<uint32_t> number = sim::ParseFaultNumber(value);
+    const bool numeric = number.has_value();
+    const uint32_t n = number.value_or(0);
     auto bad = [&] {
       std::fprintf(stderr, "zolvek-sim: %s %s: bad value\n", arg.c_str(), value.c_str());
       return 2;
@@ -152,51 +137,27 @@ int main(int argc, char** argv) {
     }
   }
 
-  FILE* log = nullptr;
-  if (!logPath.empty()) {
-    log = std::fopen(logPath.c_str(), "a");
-    if (!log) {
-      std::fprintf(stderr, "zolvek-sim: %s: %s\n", logPath.c_str(), std::strerror(errno));
-      return 1;
-    }
+  sim::LogFile log;
+  if (!log.Open("zolvek-sim", logPath)) return 1;
+  std::atomic<bool>& stop = sim::StopOnSignals();
+
+  const auto origin = std::chrono::steady_clock::now();
+  sim::programmer::Programmer programmer(config, [origin] {
+    return static_cast<sim::programmer::Micros>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - origin).count());
+  });
+  for (const auto& f : faults) programmer.AddFault(f);
+  if (log.IsOpen()) {
+    programmer.Log().SetSink(
+        [&log](const sim::programmer::CommandRecord& r) { log.Line(sim::programmer::FormatRecord(r)); });
   }
-
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  signal(SIGPIPE, SIG_IGN);
-
-  int status = 0;
-  {
-    const auto origin = std::chrono::steady_clock::now();
-    sim::programmer::Programmer programmer(config, [origin] {
-      return static_cast<sim::programmer::Micros>(
-          std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - origin).count());
-    });
-    for (const auto& f : faults) programmer.AddFault(f);
-    if (log) {
-      programmer.Log().SetSink([log](const sim::programmer::CommandRecord& r) {
-        std::fprintf(log, "%s\n", sim::programmer::FormatRecord(r).c_str());
-        std::fflush(log);
-      });
-    }
-    sim::programmer::PtyServer server(programmer, checkRate);
+  sim::programmer::PtyServer server(programmer, checkRate);
+  const int status = sim::ServeOnPty("zolvek-sim", server, [&] {
     std::string error;
-    if (!server.Open(&error)) {
-      std::fprintf(stderr, "zolvek-sim: %s\n", error.c_str());
-      status = 1;
-    } else {
-      std::printf("%s\n", server.SlavePath().c_str());
-      std::fflush(stdout);
-      if (!server.Serve(g_stop, &error)) {
-        std::fprintf(stderr, "zolvek-sim: %s\n", error.c_str());
-        status = 1;
-      }
-    }
-    programmer.Log().SetSink(nullptr);
-  }
-  if (log) std::fclose(log);
+    if (server.Serve(stop, &error)) return 0;
+    std::fprintf(stderr, "zolvek-sim: %s\n", error.c_str());
+    return 1;
+  });
+  programmer.Log().SetSink(nullptr);
   return status;
 }

@@ -10,14 +10,10 @@
 // input run alone is listed) and for one input in kListEvery, chosen by a hash
 // of the input so that a replay lists the same inputs. Every input has the
 // lines of the first 256 addresses its records wrote disassembled and checked.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -26,6 +22,7 @@
 #include "ide/image/hex_decoder.h"
 #include "platform/messages.h"
 #include "tests/fuzz/image_oracles.h"
+#include "tests/fuzz/scratch_files.h"
 
 namespace {
 
@@ -33,33 +30,7 @@ using namespace vx930::fuzz;
 
 constexpr uint32_t kListEvery = 1024;
 
-// A scratch folder for the input files, removed when the process ends.
-std::string g_scratch;
-
-const std::string& Scratch() {
-  if (g_scratch.empty()) {
-    // In memory where the system has it: two files are written per input.
-    std::error_code ec;
-    std::string dir = std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : "/tmp";
-    dir += "/vx930-hex-fuzz-XXXXXX";
-    if (!mkdtemp(dir.data())) std::abort();
-    g_scratch = dir;
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(g_scratch, ec);
-    });
-  }
-  return g_scratch;
-}
-
-// Unbuffered: a stdio buffer per file is most of what an input allocates.
-void WriteFile(const std::string& path, const uint8_t* data, std::size_t size) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  Check(fd >= 0, "cannot write the scratch file");
-  const bool written = size == 0 || ::write(fd, data, size) == static_cast<ssize_t>(size);
-  ::close(fd);
-  Check(written, "cannot write the scratch file");
-}
+const std::string& Scratch() { return ScratchFolder("vx930-hex-fuzz"); }
 
 int Digit(uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';

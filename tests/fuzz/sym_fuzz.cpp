@@ -11,14 +11,10 @@
 //  - the listing's line maps, label lines and address column.
 // The listing is built and checked for every input that reads a set of names
 // not read before.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <set>
 #include <string>
@@ -27,36 +23,13 @@
 #include "ide/image/hex_decoder.h"
 #include "platform/messages.h"
 #include "tests/fuzz/image_oracles.h"
+#include "tests/fuzz/scratch_files.h"
 
 namespace {
 
 using namespace vx930::fuzz;
 
-// A scratch folder for the input file, removed when the process ends.
-std::string g_folder;
-
-const std::string& Folder() {
-  if (g_folder.empty()) {
-    std::error_code ec;
-    std::string dir = std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : "/tmp";
-    dir += "/vx930-sym-fuzz-XXXXXX";
-    if (!mkdtemp(dir.data())) std::abort();
-    g_folder = dir;
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(g_folder, ec);
-    });
-  }
-  return g_folder;
-}
-
-void WriteFile(const std::string& path, const uint8_t* data, std::size_t size) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  Check(fd >= 0, "cannot write the scratch file");
-  const bool written = size == 0 || ::write(fd, data, size) == static_cast<ssize_t>(size);
-  ::close(fd);
-  Check(written, "cannot write the scratch file");
-}
+const std::string& Folder() { return ScratchFolder("vx930-sym-fuzz"); }
 
 // LJMP, SJMP, AJMP, ACALL, LCALL, CJNE, DJNZ, JB and MOVs of direct, bit and
 // immediate operands that names can stand for.

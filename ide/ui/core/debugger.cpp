@@ -1,10 +1,8 @@
 #include "ide/ui/core/debugger.h"
 
-#include "platform/messages.h"
+#include "ide/image/ide_message.h"
 
 namespace vx930 {
-
-void IdeMessage(const std::string& text) { platform::ShowMessage(text, kAppTitle); }
 
 Debugger::Debugger(DebuggerState& state, IceConfig& config, const DebuggerHost& host)
     : s_(state),
@@ -33,7 +31,7 @@ void Debugger::FormPaint(PortDialog& dialog, LinkOpener& opener) {
       config_.WriteComPortSetting(s_.ComPortNo);
       break;
     }
-    IdeMessage("Can't Open the Serial Port!!");
+    ShowIdeMessage("Can't Open the Serial Port!!");
   }
   views_.LoadWindowLayout();
   host_.controls->SetStoppedControls();

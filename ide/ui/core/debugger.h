@@ -24,9 +24,6 @@
 
 namespace vx930 {
 
-// The caption of the IDE's messages.
-inline constexpr const char* kAppTitle = "VX930_IDE";
-
 struct DebuggerHost {
   PollTimer* timer = nullptr;
   RunControls* controls = nullptr;
@@ -150,8 +147,5 @@ private:
   RunController run_;
   ProgramLoader loader_;
 };
-
-// "MESSAGE" in the IDE's message box.
-void IdeMessage(const std::string& text);
 
 }  // namespace vx930

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/breakpoint_list.h"
 #include "ide/ui/core/debugger.h"
 #include "ide/ui/core/source_file.h"
@@ -53,7 +54,7 @@ bool SourceWindowModel::LoadModule(const OmfModule* module) {
   const std::optional<std::string> path = FindModuleSource(sourceDir_, module->Name);
   const std::optional<std::string> text = path ? ReadSourceFile(*path) : std::nullopt;
   if (!text) {
-    IdeMessage("Can't Open " + module->Name);
+    ShowIdeMessage("Can't Open " + module->Name);
     return false;
   }
   editor_.SetText(*text);
@@ -223,7 +224,7 @@ int SourceWindowModel::MarkCandidateLine(int index) const {
 bool SourceWindowModel::GutterClick(int line) {
   if (!LineHasCode(line)) return false;
   if (targetRunning_ && targetRunning_()) {
-    IdeMessage("Please Stop the ICE First !!");
+    ShowIdeMessage("Please Stop the ICE First !!");
     return false;
   }
   clickedLine_ = line;
@@ -243,7 +244,7 @@ void SourceWindowModel::SetBreakPointClick(int index) {
 void SourceWindowModel::GotoAddress(const std::string& text) {
   const std::optional<uint32_t> address = ParseHexAddress(text);
   if (!address) {
-    IdeMessage("Address Error, Please Set Again!! ");
+    ShowIdeMessage("Address Error, Please Set Again!! ");
     return;
   }
   if (*address >= 0x10000) return;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "ide/image/code_image.h"
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/debugger.h"
 
 namespace vx930 {
@@ -227,7 +228,7 @@ WatchModel::ByteState WatchModel::ByteAt(MemorySpace space, uint32_t address, ui
   }
   const auto it = cache->find(key);
   if (it == cache->end()) {
-    IdeMessage(missing);
+    ShowIdeMessage(missing);
     value = 0;
     return ByteState::Valid;
   }

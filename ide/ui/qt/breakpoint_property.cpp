@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/breakpoint_list.h"
 #include "ide/ui/core/debugger.h"
 
@@ -68,7 +69,7 @@ bool TfmBrkProperty::eventFilter(QObject* watched, QEvent* event) {
 void TfmBrkProperty::btnOkClick() {
   const BrkPropertyCheck check = CheckBrkProperty(address_->text().toStdString(), passCount_->text().toStdString());
   if (check.result != BrkPropertyCheck::Result::Ok) {
-    IdeMessage(check.Message());
+    ShowIdeMessage(check.Message());
     return;
   }
   BrkAddress = static_cast<int32_t>(check.address);

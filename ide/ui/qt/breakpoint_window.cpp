@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/debugger.h"
 #include "ide/ui/qt/breakpoint_property.h"
 
@@ -64,7 +65,7 @@ void TfmBreakPoint::RefreshList() {
 
 bool TfmBreakPoint::MayChange() {
   if (!host_->TargetRunning()) return true;
-  IdeMessage("Please Stop the ICE First !!");
+  ShowIdeMessage("Please Stop the ICE First !!");
   RefreshList();
   return false;
 }

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/debugger.h"
 #include "ide/ui/qt/ram_window_editor.h"
 
@@ -76,7 +77,7 @@ bool TfmRAM::LoadForEdit(int offset) { return Redraw(dump_.LoadForEdit(offset));
 
 bool TfmRAM::Redraw(bool readOk) {
   editor_->DumpChanged();
-  if (!readOk) IdeMessage(kRamReadFailed);
+  if (!readOk) ShowIdeMessage(kRamReadFailed);
   return readOk;
 }
 
@@ -87,14 +88,14 @@ void TfmRAM::RedrawLine(int lineOffset) {
 void TfmRAM::DigitTyped(int digit) {
   // An edit taken now would be read over at the halt.
   if (!Halted()) {
-    IdeMessage(kStopFirst);
+    ShowIdeMessage(kStopFirst);
     return;
   }
   const RamDump::EditResult result = dump_.TypeDigit(digit);
   editor_->EnsureCaretVisible();
   editor_->DumpChanged();
   if (result == RamDump::EditResult::ReadFailed) {
-    IdeMessage(kRamReadFailed);
+    ShowIdeMessage(kRamReadFailed);
     return;
   }
   if (result == RamDump::EditResult::Edited && callbacks_.edited) callbacks_.edited();

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/debugger.h"
 
 namespace vx930 {
@@ -58,7 +59,7 @@ void TfmSFRSetting::Prepare(const std::string& label, const std::string& valueTe
 void TfmSFRSetting::btnOkClick() {
   const std::optional<uint8_t> value = ParseSfrValue(edit_->text().toStdString());
   if (!value) {
-    IdeMessage(kSfrInputInvalid);
+    ShowIdeMessage(kSfrInputInvalid);
     return;
   }
   value_ = *value;

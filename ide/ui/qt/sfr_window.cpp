@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+#include "ide/image/ide_message.h"
 #include "ide/ui/core/debugger.h"
 #include "ide/ui/qt/sfr_edit_dialog.h"
 
@@ -116,7 +117,7 @@ void TSFR_HForm::CellClick(int tag) {
   const DebuggerState& s = host_->State();
   // An edit taken while the target runs would be read over at the halt.
   if (host_->TargetRunning()) {
-    IdeMessage("Please Stop the ICE First !!");
+    ShowIdeMessage("Please Stop the ICE First !!");
     return;
   }
   if (!dialog_) dialog_ = new TfmSFRSetting(this);
@@ -125,7 +126,7 @@ void TSFR_HForm::CellClick(int tag) {
   const QPointer<TSFR_HForm> alive(this);
   if (dialog_->exec() != QDialog::Accepted || !alive || !writable) return;
   if (host_->TargetRunning()) {
-    IdeMessage("Please Stop the ICE First !!");
+    ShowIdeMessage("Please Stop the ICE First !!");
     return;
   }
   const uint8_t value = static_cast<uint8_t>(dialog_->Value());

@@ -3,11 +3,15 @@
 // serial line that hands bytes straight to the simulator, LPT through the
 // simulator's port-access layer, USB through the fake D2XX library. Tests
 // check what the simulated firmware took in its command log.
+//
+// SimLink is the link alone, for objects that build on it (the operation
+// rig of tests/programmer/ops); SimLinkFixture is the same as a test fixture.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,8 +28,10 @@
 
 namespace zolvek::testing {
 
-// A COM line whose far end is the simulated programmer; reads wait on the
-// virtual clock for the simulator's next byte.
+// A COM line whose far end is the simulated programmer. A read short of its
+// bytes moves virtual time on to the millisecond the next reply byte is due,
+// or to the end of its wait, so long waits cost nothing. A pulled cable fails
+// the line.
 class SimSerialLine final : public SerialLine {
 public:
   SimSerialLine(sim::programmer::Programmer& p, platform::VirtualClock& clock) : p_(p), clock_(clock) {}
@@ -38,17 +44,18 @@ public:
   }
   bool Read(uint8_t* data, std::size_t n, uint32_t timeoutMs, std::size_t& received) override {
     received = 0;
-    if (p_.CablePulled()) return false;
-    for (uint32_t waited = 0;; ++waited) {
-      received = p_.HostRead(data, n);
-      if (received > 0 || waited >= timeoutMs) return true;
-      clock_.Advance(1);
+    for (uint32_t waited = 0;;) {
+      if (p_.CablePulled()) return false;
+      received += p_.HostRead(data + received, n - received);
+      if (received == n || waited >= timeoutMs) return true;
+      uint32_t step = timeoutMs - waited;
+      if (const auto due = p_.UsUntilOutput())
+        step = static_cast<uint32_t>(std::min<uint64_t>(step, std::max<uint64_t>(1, (*due + 999) / 1000)));
+      clock_.Advance(step);
+      waited += step;
     }
   }
-  void PurgeRx() override {
-    uint8_t sink[256];
-    while (p_.HostRead(sink, sizeof sink) > 0) {}
-  }
+  void PurgeRx() override { p_.HostReadAll(); }
   void PurgeTx() override {}
   bool Close() override { return true; }
   bool SetBaud(uint32_t) override { return true; }
@@ -58,14 +65,18 @@ private:
   platform::VirtualClock& clock_;
 };
 
-class SimLinkFixture : public ::testing::Test {
-protected:
-  SimLinkFixture() : clock_(1000), scoped_(clock_), messages_(shown_) {}
+// The link of one kind onto a simulated programmer, with its own virtual
+// clock and recorded messages in force while it lives.
+class SimLink {
+public:
+  SimLink() = default;
+  SimLink(const SimLink&) = delete;
+  SimLink& operator=(const SimLink&) = delete;
+  ~SimLink() { CloseLink(); }
 
   // The link of the kind onto a fresh simulated programmer.
   void Use(int32_t kind, const sim::programmer::EngineConfig& config = {}) {
-    if (link_) link_->CloseAll();
-    link_.reset();
+    CloseLink();
     ft_.reset();
     lpt_.reset();
     prog_ = std::make_unique<sim::programmer::Programmer>(config);
@@ -109,10 +120,6 @@ protected:
     state_.NoDriver = 0;
   }
 
-  ~SimLinkFixture() override {
-    if (link_) link_->CloseAll();
-  }
-
   // The commands the simulated programmer took since the last call.
   std::vector<sim::programmer::CommandRecord> Taken() {
     auto r = prog_->Log().Records();
@@ -127,16 +134,26 @@ protected:
     return s;
   }
   void Forget() { seen_ = prog_->Log().Records().size(); }
+  // Letters of every command in the log.
+  std::string Letters() { return prog_->Log().Letters(); }
+  // The records of one command letter, in order.
+  std::vector<sim::programmer::CommandRecord> Records(uint8_t letter) {
+    std::vector<sim::programmer::CommandRecord> out;
+    for (auto& r : prog_->Log().Records()) {
+      if (r.letter == letter) out.push_back(r);
+    }
+    return out;
+  }
 
   template <class F>
   void Engine(F&& f) {
     prog_->Access([&](sim::programmer::Engine& e) { f(e); });
   }
 
-  platform::VirtualClock clock_;
-  platform::ScopedClock scoped_;
+  platform::VirtualClock clock_{1000};
+  platform::ScopedClock scoped_{clock_};
   platform::RecordingMessages shown_;
-  platform::ScopedMessages messages_;
+  platform::ScopedMessages messages_{shown_};
   std::unique_ptr<sim::programmer::Programmer> prog_;
   std::unique_ptr<sim::programmer::LptPort> lpt_;
   std::unique_ptr<sim::programmer::FakeFtd2xx> ft_;
@@ -145,7 +162,16 @@ protected:
   std::unique_ptr<ProgrammerLink> link_;
   std::unique_ptr<Commands> commands_;
   std::size_t seen_ = 0;
+
+private:
+  void CloseLink() {
+    commands_.reset();
+    if (link_) link_->CloseAll();
+    link_.reset();
+  }
 };
+
+class SimLinkFixture : public ::testing::Test, public SimLink {};
 
 inline std::string SimLinkName(const ::testing::TestParamInfo<int32_t>& info) {
   return info.param == kLinkCom ? "COM" : info.param == kLinkLpt ? "LPT" : "USB";

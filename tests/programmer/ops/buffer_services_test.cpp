@@ -33,7 +33,7 @@ protected:
     services_.reset();
     rig_.reset();  // its clock and message scopes end before the next one's begin
     rig_ = std::make_unique<SimRig>(GetParam(), config);
-    services_ = std::make_unique<BufferServices>(rig_->commands_, rig_->ops_, &panel_);
+    services_ = std::make_unique<BufferServices>(*rig_->commands_, rig_->ops_, &panel_);
     rig_->state_.NoMonitor = 0;
   }
   void Select(std::pair<uint32_t, uint32_t> device) {
@@ -128,7 +128,7 @@ TEST_P(Services, InternalBufferFillAndChecksumRunOnTheProgrammer) {
   OpsState& ops = rig_->ops_;
   ops.BufferSizeKB = 128;
   ops.BufferSizeBytes = 128 * 1024;
-  rig_->prog_.Log().Clear();
+  rig_->prog_->Log().Clear();
   EXPECT_EQ(services_->FillBufferRange(0x1F0, 0x2F0, 0x3C), 0);
   EXPECT_EQ(rig_->Letters(), "WWWWWWWWWvTWWWWWWWWW");
   EXPECT_EQ(rig_->Records('v')[0].summary, "fill 0001F0 x257 with 3C");
@@ -136,17 +136,17 @@ TEST_P(Services, InternalBufferFillAndChecksumRunOnTheProgrammer) {
   EXPECT_EQ(rig_->InternalBuffer()[0x1F0], 0x3C);
   EXPECT_EQ(rig_->InternalBuffer()[0x2F0], 0x3C);
   EXPECT_EQ(rig_->InternalBuffer()[0x2F1], 0xFF);
-  rig_->prog_.Log().Clear();
+  rig_->prog_->Log().Clear();
   EXPECT_EQ(services_->BufferChecksum(0x1F0, 0x2F1), (257u * 0x3C + 0xFF) & 0xFFFF);
   auto s = rig_->Records('S');
   ASSERT_EQ(s.size(), 1u);
   EXPECT_EQ(s[0].in, (Bytes{0, 0xF0, 0x01, 0x02, 0x02, 0x01, 0}));
   // Above 0x10000: the first byte says so; the end is clamped to the buffer.
-  rig_->prog_.Log().Clear();
+  rig_->prog_->Log().Clear();
   services_->BufferChecksum(0x1FFF0, 0x2FFFF);
   EXPECT_EQ(rig_->Records('S')[0].in, (Bytes{1, 0xF0, 0xFF, 0x10, 0x01, 0x01, 0}));
   // An empty range and an inverted Target Zone send nothing.
-  rig_->prog_.Log().Clear();
+  rig_->prog_->Log().Clear();
   EXPECT_EQ(services_->FillBufferRange(0x300, 0x200, 0), 0);
   ops.DeviceEnd = 0x10;
   EXPECT_EQ(services_->FillBufferRange(0x0, 0x200, 0), 1);
@@ -163,7 +163,7 @@ TEST_P(Services, SramCardFillAndChecksum) {
   ops.BufferKind = {1, 0};
   ops.BufferSizeKB = 512;
   ops.BufferSizeBytes = 512 * 1024;
-  rig_->prog_.Log().Clear();
+  rig_->prog_->Log().Clear();
   EXPECT_EQ(services_->FillBufferRange(0x10010, 0x10020, 0x01), 0);
   auto g = rig_->Records('g');
   ASSERT_EQ(g.size(), 1u);
@@ -217,7 +217,7 @@ TEST_P(Services, TheCardProbeOnCom) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, Services, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, Services, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing

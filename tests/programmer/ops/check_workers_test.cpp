@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/programmer/ops/sim_ops_fixture.h"
+#include "tests/programmer/ops/sim_rig.h"
 
 namespace zolvek::testing::checks {
 namespace {
@@ -17,12 +17,12 @@ protected:
     sim::programmer::ChipParams chip;
     chip.size = 0x2000;
     chip.lowSupplyBelow = 0x50;
-    Use(GetParam(), chip);
+    UseWithDriver(GetParam(), chip);
   }
   uint8_t Off() const { return OpCodeOffsetFor(GetParam()); }
   // The chip and PcBuffer hold the same pattern from 0 to the chip's end.
   void Pattern(uint32_t size = 0x2000) {
-    Sim([&](sim::programmer::Engine& e) {
+    Engine([&](sim::programmer::Engine& e) {
       for (uint32_t a = 0; a < size; ++a) e.GetChip().Program(a, static_cast<uint8_t>(a * 5 + 1));
     });
     for (uint32_t a = 0; a < size; ++a) ops_.PcBuffer[a] = static_cast<uint8_t>(a * 5 + 1);
@@ -50,7 +50,7 @@ TEST_P(CheckWorkers, BlankCheckOfABlankRangeOffPageBoundariesEndsAtDeviceEnd) {
   };
   for (const Case c : {Case{0x10, 0x20}, Case{0x1F0, 0x2F0}, Case{0x100, 0x3FF}}) {
     SCOPED_TRACE(c.start);
-    Zone(c.start, c.end);
+    SetZone(c.start, c.end);
     counter_.drawn.clear();
     EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 0);
     const auto op = LastOperate();
@@ -79,8 +79,8 @@ TEST_P(CheckWorkers, BlankCheckOfABlankRangeOffPageBoundariesEndsAtDeviceEnd) {
 }
 
 TEST_P(CheckWorkers, BlankCheckFindingAByteInPageThreeShowsTheProgrammersAddress) {
-  Sim([](sim::programmer::Engine& e) { e.GetChip().Program(0x234, 0x12); });
-  Zone(0, 0x3FF);
+  Engine([](sim::programmer::Engine& e) { e.GetChip().Program(0x234, 0x12); });
+  SetZone(0, 0x3FF);
   EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusOk);
   EXPECT_EQ(state_.ErrorAddress, 0x234u);
@@ -93,7 +93,7 @@ TEST_P(CheckWorkers, BlankCheckFindingAByteInPageThreeShowsTheProgrammersAddress
     EXPECT_EQ(LastOperate().in, (Bytes{static_cast<uint8_t>('B' + Off()), 0, 0, 0}));
   }
   EXPECT_EQ(Letters(), "BPIII");
-  const auto log = Log();
+  const auto log = prog_->Log().Records();
   EXPECT_EQ(log[2].in, Bytes{10});
   EXPECT_EQ(log[3].in, Bytes{11});
   EXPECT_EQ(log[4].in, Bytes{24});
@@ -108,7 +108,7 @@ TEST_P(CheckWorkers, VerifyStreamSendsEveryByteOfRangesOffPageBoundaries) {
     SCOPED_TRACE(c.start);
     if (c.bufferStart != c.start)
       for (uint32_t a = c.start; a <= c.end; ++a) ops_.PcBuffer[c.bufferStart + a - c.start] = ops_.PcBuffer[a];
-    Zone(c.start, c.end, c.bufferStart);
+    SetZone(c.start, c.end, c.bufferStart);
     EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 0);
     EXPECT_EQ(LastOperate().in, StreamIn(c.start, c.end, c.bufferStart));
     EXPECT_EQ(state_.ErrorAddress, c.end);
@@ -119,7 +119,7 @@ TEST_P(CheckWorkers, VerifyStreamSendsEveryByteOfRangesOffPageBoundaries) {
 TEST_P(CheckWorkers, VerifyStreamMismatchReadsTheErrorAddress) {
   Pattern();
   ops_.PcBuffer[0x250] ^= 0xFF;
-  Zone(0x1F0, 0x2F0, 0x1F0);
+  SetZone(0x1F0, 0x2F0, 0x1F0);
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(state_.ErrorAddress, 0x250u);
   EXPECT_EQ(Letters(), "BPIII");
@@ -129,15 +129,15 @@ TEST_P(CheckWorkers, VerifyStreamMismatchReadsTheErrorAddress) {
 }
 
 TEST_P(CheckWorkers, VerifyFromTheProgrammersBufferWithPagesAndAMismatch) {
-  InProgrammer();
+  HoldBufferInProgrammer();
   Pattern();
-  Sim([](sim::programmer::Engine& e) {
+  Engine([](sim::programmer::Engine& e) {
     for (uint32_t a = 0; a < 0x2000; ++a) e.InternalBuffer()[a] = static_cast<uint8_t>(a * 5 + 1);
   });
-  Zone(0x1F0, 0x2F0, 0x1F0);
+  SetZone(0x1F0, 0x2F0, 0x1F0);
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 0);
   EXPECT_EQ(state_.ErrorAddress, 0x2F0u);
-  Sim([](sim::programmer::Engine& e) { e.InternalBuffer()[0x2E0] = 0; });
+  Engine([](sim::programmer::Engine& e) { e.InternalBuffer()[0x2E0] = 0; });
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(state_.ErrorAddress, 0x2E0u);
   if (GetParam() != kLinkUsb) {
@@ -146,8 +146,8 @@ TEST_P(CheckWorkers, VerifyFromTheProgrammersBufferWithPagesAndAMismatch) {
 }
 
 TEST_P(CheckWorkers, VerifyFromBufferOfEvenOrOddBytesIsRefusedBeforeAnythingIsSent) {
-  InProgrammer();
-  Zone(0, 0xFF);
+  HoldBufferInProgrammer();
+  SetZone(0, 0xFF);
   for (uint32_t select : {2u, 4u}) {
     ops_.ByteSelect = select;
     EXPECT_EQ(VerifyFromBuffer(*engine_, nullptr, &counter_), 1);
@@ -159,8 +159,8 @@ TEST_P(CheckWorkers, VerifyFromBufferOfEvenOrOddBytesIsRefusedBeforeAnythingIsSe
 TEST_P(CheckWorkers, EscDuringABlankCheckSendsTheAbortByteAtTheNextPage) {
   sim::programmer::ChipParams chip;
   chip.size = 0x20000;
-  Use(GetParam(), chip);
-  Zone(0, 0x1FFFF);
+  UseWithDriver(GetParam(), chip);
+  SetZone(0, 0x1FFFF);
   keys_.PressAtPoll(Key::Escape, 2);
   EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusAborted);
@@ -172,9 +172,9 @@ TEST_P(CheckWorkers, EscDuringABlankCheckSendsTheAbortByteAtTheNextPage) {
 TEST_P(CheckWorkers, EscDuringAVerifyStreamIsSeenAtTheNextBoundary) {
   sim::programmer::ChipParams chip;
   chip.size = 0x20000;
-  Use(GetParam(), chip);
+  UseWithDriver(GetParam(), chip);
   Pattern(0x20000);
-  Zone(0, 0x1FFFF);
+  SetZone(0, 0x1FFFF);
   keys_.PressAtPoll(Key::Escape, 1);
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusAborted);
@@ -188,13 +188,13 @@ TEST_P(CheckWorkers, BlockChecksPauseBeforeTheBlockNumber) {
   sim::programmer::ChipParams chip;
   chip.size = 0x2000;
   chip.eraseKind = 2;
-  Use(GetParam(), chip);
-  Zone(0, 0x1FFF);
+  UseWithDriver(GetParam(), chip);
+  SetZone(0, 0x1FFF);
   const uint32_t slept = clock_.Slept();
   EXPECT_EQ(BlankCheckBlock(*engine_, nullptr, 1), 0);
   EXPECT_GE(clock_.Slept() - slept, 60u);
   EXPECT_EQ(LastOperate().in, (Bytes{static_cast<uint8_t>('b' + Off()), 1}));
-  Sim([](sim::programmer::Engine& e) { e.GetChip().Program(0x5, 0); });
+  Engine([](sim::programmer::Engine& e) { e.GetChip().Program(0x5, 0); });
   EXPECT_NE(BlankCheckBlockOp(*engine_, 0), 0);
   EXPECT_EQ(state_.ErrorAddress, 5u);
   EXPECT_EQ(Letters(), "BPPIII");
@@ -202,14 +202,14 @@ TEST_P(CheckWorkers, BlockChecksPauseBeforeTheBlockNumber) {
 
 TEST_P(CheckWorkers, MarginVerifyRunsBothSupplyLevelsAndStopsAtTheLowOne) {
   Pattern();
-  Sim([](sim::programmer::Engine&) {});
-  Zone(0x10, 0x20, 0x10);
+  Engine([](sim::programmer::Engine&) {});
+  SetZone(0x10, 0x20, 0x10);
   std::vector<MarginStep> steps;
   auto r = MarginVerify(*engine_, nullptr, &counter_, 1, [&](MarginStep s) { steps.push_back(s); });
   EXPECT_EQ(r.result, 0);
   EXPECT_EQ(steps, (std::vector<MarginStep>{MarginStep::High, MarginStep::Low}));
   // Levels of row 1: 7D 00 00, then 44 00 00.
-  const auto log = Log();
+  const auto log = prog_->Log().Records();
   ASSERT_EQ(log.size(), 10u);
   EXPECT_EQ(log[0].in, (Bytes{99, 0x7D}));
   EXPECT_EQ(log[1].in, (Bytes{100, 0}));
@@ -222,9 +222,9 @@ TEST_P(CheckWorkers, MarginVerifyRunsBothSupplyLevelsAndStopsAtTheLowOne) {
   chip.size = 0x2000;
   chip.lowSupplyBelow = 0x50;
   chip.weakAtLowSupply = 0x18;
-  Use(GetParam(), chip);
+  UseWithDriver(GetParam(), chip);
   Pattern();
-  Zone(0x10, 0x20, 0x10);
+  SetZone(0x10, 0x20, 0x10);
   steps.clear();
   r = MarginVerify(*engine_, nullptr, &counter_, 1, [&](MarginStep s) { steps.push_back(s); });
   EXPECT_EQ(r.result, 1);
@@ -233,7 +233,7 @@ TEST_P(CheckWorkers, MarginVerifyRunsBothSupplyLevelsAndStopsAtTheLowOne) {
   EXPECT_EQ(MarginVerify(*engine_, nullptr, &counter_, 9).result, 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, CheckWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, CheckWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing::checks
@@ -248,16 +248,16 @@ protected:
   void SetUp() override {
     sim::programmer::ChipParams chip;
     chip.size = 0x10000;
-    Use(GetParam(), chip);
+    UseWithDriver(GetParam(), chip);
   }
 };
 
 TEST_P(DeviceEndOffPage, TheLastByteIsCheckedByEveryChecker) {
-  Zone(0, 0xFC00);
+  SetZone(0, 0xFC00);
   EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 0);
   const uint32_t pages = GetParam() == kLinkUsb ? 0 : 0xFC;
   EXPECT_EQ(LastOperate().in.size(), 1 + pages);
-  Sim([](sim::programmer::Engine& e) { e.GetChip().Program(0xFC00, 0x00); });
+  Engine([](sim::programmer::Engine& e) { e.GetChip().Program(0xFC00, 0x00); });
   EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(state_.ErrorAddress, 0xFC00u);
 
@@ -269,8 +269,8 @@ TEST_P(DeviceEndOffPage, TheLastByteIsCheckedByEveryChecker) {
   EXPECT_EQ(state_.ErrorAddress, 0xFC00u);
   ops_.PcBuffer[0xFC00] = 0x00;
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 0);
-  InProgrammer();
-  Sim([](sim::programmer::Engine& e) {
+  HoldBufferInProgrammer();
+  Engine([](sim::programmer::Engine& e) {
     for (uint32_t a = 0; a <= 0xFC00; ++a) e.InternalBuffer()[a] = 0xFF;
   });
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
@@ -278,7 +278,7 @@ TEST_P(DeviceEndOffPage, TheLastByteIsCheckedByEveryChecker) {
 }
 
 TEST_P(DeviceEndOffPage, AnInvertedTargetZoneIsRefusedBeforeTheOperateCommand) {
-  Zone(0x100, 0x200);
+  SetZone(0x100, 0x200);
   ops_.DeviceEnd = 0xFF;
   EXPECT_EQ(BlankCheckDevice(*engine_, nullptr, &counter_), 1);
   EXPECT_EQ(VerifyDevice(*engine_, nullptr, &counter_), 1);
@@ -292,7 +292,7 @@ TEST_P(DeviceEndOffPage, AnInvertedTargetZoneIsRefusedBeforeTheOperateCommand) {
   EXPECT_EQ(Letters(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, DeviceEndOffPage, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, DeviceEndOffPage, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing::checks

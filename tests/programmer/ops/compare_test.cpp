@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "tests/programmer/ops/sim_ops_fixture.h"
+#include "tests/programmer/ops/sim_rig.h"
 
 namespace zolvek::testing::checks {
 namespace {
@@ -28,8 +28,8 @@ protected:
   void UseSize(uint32_t size) {
     sim::programmer::ChipParams chip;
     chip.size = size;
-    Use(GetParam(), chip);
-    Sim([&](sim::programmer::Engine& e) {
+    UseWithDriver(GetParam(), chip);
+    Engine([&](sim::programmer::Engine& e) {
       for (uint32_t a = 0; a < size; ++a) e.GetChip().Program(a, ChipByte(a));
     });
     context_.list = &lines_;
@@ -65,7 +65,7 @@ TEST_P(Compare, StreamListsEachDifferenceAndEndsAtDeviceEnd) {
   Mirror(0x1F0, 0x2F0, 0x1000);
   ops_.PcBuffer[0x1000 + 5] ^= 0xFF;  // device 0x1F5
   ops_.PcBuffer[0x1000 + 0x100] = 0;  // device 0x2F0, the last
-  Zone(0x1F0, 0x2F0, 0x1000);
+  SetZone(0x1F0, 0x2F0, 0x1000);
   EXPECT_EQ(CompareDevice(*engine_, nullptr, &counter_, context_), 0);
   char first[64], last[64];
   std::snprintf(first, sizeof first, "000001F5 : %02X - (00001005 : %02X)", ChipByte(0x1F5), ChipByte(0x1F5) ^ 0xFF);
@@ -89,7 +89,7 @@ TEST_P(Compare, StreamListsEachDifferenceAndEndsAtDeviceEnd) {
 
 TEST_P(Compare, EqualSmallRangeOffPageBoundariesListsNothing) {
   Mirror(0x10, 0x20, 0x110);
-  Zone(0x10, 0x20, 0x110);
+  SetZone(0x10, 0x20, 0x110);
   EXPECT_EQ(CompareDevice(*engine_, nullptr, &counter_, context_), 0);
   EXPECT_TRUE(lines_.lines.empty());
   EXPECT_EQ(state_.ErrorAddress, 0x20u);
@@ -99,7 +99,7 @@ TEST_P(Compare, EscEndsTheCompareAndKeepsTheLinesListed) {
   UseSize(0x20000);
   Mirror(0, 0x1FFFF, 0);
   ops_.PcBuffer[0] ^= 1;
-  Zone(0, 0x1FFFF, 0);
+  SetZone(0, 0x1FFFF, 0);
   keys_.PressAtPoll(Key::Escape, GetParam() == kLinkCom ? 3 : 1);
   EXPECT_EQ(CompareDevice(*engine_, nullptr, &counter_, context_), 1);
   EXPECT_EQ(state_.LinkStatus, kStatusAborted);
@@ -123,8 +123,8 @@ TEST_P(Compare, EscEndsTheCompareAndKeepsTheLinesListed) {
 }
 
 TEST_P(Compare, InternalBufferReadsCopiesAndComparesWithTheDialogsCopy) {
-  InProgrammer();
-  Zone(0x1F0, 0x2F0, 0x1F0);
+  HoldBufferInProgrammer();
+  SetZone(0x1F0, 0x2F0, 0x1F0);
   std::vector<uint8_t> copy(ops_.PcBuffer.size(), 0);
   for (uint32_t a = 0x1F0; a <= 0x2F0; ++a) copy[a] = ChipByte(a);
   copy[0x200] = 0x5A;
@@ -151,8 +151,8 @@ TEST_P(Compare, InternalBufferReadsCopiesAndComparesWithTheDialogsCopy) {
 }
 
 TEST_P(Compare, AFailedRangeCopyFailsTheCompare) {
-  InProgrammer();
-  Zone(0, 0x5FF, 0);
+  HoldBufferInProgrammer();
+  SetZone(0, 0x5FF, 0);
   std::vector<uint8_t> copy(ops_.PcBuffer.size(), 0);
   context_.compareCopy = &copy;
   context_.transfers = SimTransfers();
@@ -166,7 +166,7 @@ TEST_P(Compare, AFailedRangeCopyFailsTheCompare) {
   EXPECT_TRUE(lines_.lines.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, Compare, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, Compare, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 TEST(DifferenceLine, EightAndTwoUpperCaseDigits) {
   EXPECT_EQ(DifferenceLine(0x1234, 0x5A, 0x1234, 0xA5), "00001234 : 5A - (00001234 : A5)");
@@ -176,8 +176,8 @@ TEST(DifferenceLine, EightAndTwoUpperCaseDigits) {
 class RangeCopies : public SimOps {
 protected:
   void SetUp() override {
-    Use(kLinkCom);
-    InProgrammer();
+    UseWithDriver(kLinkCom);
+    HoldBufferInProgrammer();
     t_.window = window_;
     t_.uploadBlock = [this](uint32_t a, uint32_t n) {
       calls_.emplace_back(a, n);
@@ -234,7 +234,7 @@ namespace zolvek::testing::checks {
 namespace {
 
 TEST_P(Compare, AnInvertedZoneOrABufferTooSmallIsRefused) {
-  Zone(0x100, 0x200, 0);
+  SetZone(0x100, 0x200, 0);
   ops_.DeviceEnd = 0xFF;
   EXPECT_EQ(CompareDevice(*engine_, nullptr, &counter_, context_), 1);
   EXPECT_EQ(Letters(), "B");

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/programmer/faults.h"
-#include "tests/programmer/ops/sim_ops_fixture.h"
+#include "tests/programmer/ops/sim_rig.h"
 
 namespace zolvek::testing::checks {
 namespace {
@@ -33,20 +33,20 @@ protected:
     const DeviceTypeRecord* device = ops_.CurrentDevice();
     if (device) chip.idBytes = device->idBytes;
     adjust(chip);
-    Use(GetParam(), chip);
-    Zone(0, 0x1FFF);
+    UseWithDriver(GetParam(), chip);
+    SetZone(0, 0x1FFF);
   }
   uint8_t Off() const { return OpCodeOffsetFor(GetParam()); }
   uint8_t Code(char c) const { return static_cast<uint8_t>(c + Off()); }
 };
 
 TEST_P(DeviceOps, EraseSendsItsCodeAndBlockBytesAfterThePause) {
-  Sim([](sim::programmer::Engine& e) { e.GetChip().Program(0x10, 0); });
+  Engine([](sim::programmer::Engine& e) { e.GetChip().Program(0x10, 0); });
   EXPECT_EQ(EraseDevice(*engine_, &counter_), 0);
   EXPECT_EQ(Letters(), "BP");
   EXPECT_EQ(LastOperate().in, Bytes{'E'});  // no offset on any link
   EXPECT_EQ(LastOperate().out, Bytes{0});
-  Sim([](sim::programmer::Engine& e) { EXPECT_EQ(e.GetChip().Read(0x10), 0xFF); });
+  Engine([](sim::programmer::Engine& e) { EXPECT_EQ(e.GetChip().Read(0x10), 0xFF); });
 
   prog_->Log().Clear();
   const uint32_t slept = clock_.Slept();
@@ -105,7 +105,7 @@ TEST_P(DeviceOps, IdCodesAreReadFromTheFourRegistersAndChecked) {
   EXPECT_EQ(ReadIdCodes(*engine_), 0);
   EXPECT_EQ(ops_.IdCodes, (std::array<uint8_t, 4>{0x1E, 0x52, 0x06, 0x07}));
   EXPECT_EQ(Letters(), "PIIII");
-  const auto log = Log();
+  const auto log = prog_->Log().Records();
   EXPECT_EQ(log[0].in, Bytes{'S'});
   EXPECT_EQ(log[1].in, Bytes{22});
   EXPECT_EQ(log[2].in, Bytes{31});
@@ -157,7 +157,7 @@ TEST_P(DeviceOps, AnInvertedTargetZoneIsRefusedByEveryDispatcher) {
   EXPECT_EQ(Letters(), "BBBBBBB");  // the pack checks only
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, DeviceOps, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, DeviceOps, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 TEST(BlockMask, ByEraseKindAndSize) {
   struct Case {

@@ -34,8 +34,8 @@ class Selection : public ::testing::TestWithParam<int32_t> {
 protected:
   Selection()
       : rig_(GetParam()),
-        services_(rig_.commands_, rig_.ops_, &panel_),
-        selection_(rig_.commands_, rig_.ops_, services_, &panel_) {
+        services_(*rig_.commands_, rig_.ops_, &panel_),
+        selection_(*rig_.commands_, rig_.ops_, services_, &panel_) {
     rig_.state_.NoMonitor = 0;
     rig_.LoadDriver();
   }
@@ -119,7 +119,7 @@ TEST_P(Selection, FamilyDefaultsAndCommandEnables) {
   const auto w = rig_.Records('W');
   ASSERT_GE(w.size(), 9u);
   EXPECT_EQ(w.back().in, (Bytes{27, 0x01}));
-  rig_.prog_.Access([](sim::programmer::Engine& e) {
+  rig_.prog_->Access([](sim::programmer::Engine& e) {
     EXPECT_EQ(e.Registers()[9], 0xF8);
     EXPECT_EQ(e.Registers()[17], 0x08);
   });
@@ -229,7 +229,7 @@ TEST(MemoryMappingTest, NoticesAndBlockLinesByFamily) {
   EXPECT_EQ(panel.fields[PanelField::BlockLabel], "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, Selection, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, Selection, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing

@@ -88,7 +88,7 @@ TEST_P(Dispatch, NothingFollowsThePackCheckWithoutADriverOrWithAnUnsoundZone) {
       rig->SetZone(0, 0xFF);
       c.spoil(*rig);
       const int result =
-          op == 0 ? rig->engine_.ProgramDevice(nullptr, nullptr) : rig->engine_.ReadDevice(nullptr, nullptr);
+          op == 0 ? rig->engine_->ProgramDevice(nullptr, nullptr) : rig->engine_->ReadDevice(nullptr, nullptr);
       EXPECT_EQ(result, 1);
       EXPECT_EQ(rig->Letters(), "B");
       EXPECT_EQ(rig->state_.LinkStatus, c.status);
@@ -106,7 +106,7 @@ TEST_P(Dispatch, WorkersRunWithoutTheFrameRefuseAnUnheldRangeToo) {
   for (Worker w :
        {&ProgramStreamCom, &ProgramStreamLpt, &ProgramStreamUsb, &ReadStreamCom, &ReadStreamLpt, &ReadStreamUsb}) {
     rig->state_.LinkStatus = kStatusOk;
-    EXPECT_EQ(w(rig->engine_, nullptr, nullptr), 1);
+    EXPECT_EQ(w(*rig->engine_, nullptr, nullptr), 1);
     EXPECT_EQ(rig->state_.LinkStatus, kStatusRefused);
   }
   EXPECT_EQ(rig->Letters(), "");
@@ -118,7 +118,7 @@ TEST_P(Dispatch, OddBytesUpToTheLastBufferByteAreAccepted) {
   rig->ops_.ByteSelect = 4;
   rig->ops_.BufferStart = static_cast<uint32_t>(rig->ops_.PcBuffer.size()) - 0x40;  // last index: size - 1
   rig->ops_.PcBuffer.back() = 0x5A;
-  ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 0);
+  ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 0);
   EXPECT_EQ(rig->ChipMemory()[0x1F], 0x5A);
 }
 
@@ -126,7 +126,7 @@ TEST_P(Dispatch, BlockProgrammingRefusesAnInvertedZoneToo) {
   auto rig = MakeRig(GetParam(), k8752);
   rig->ops_.DeviceStart = 1;
   rig->ops_.DeviceEnd = 0;
-  EXPECT_EQ(rig->engine_.ProgramBlock(nullptr, 0), 1);
+  EXPECT_EQ(rig->engine_->ProgramBlock(nullptr, 0), 1);
   EXPECT_EQ(rig->Letters(), "B");
 }
 
@@ -135,8 +135,8 @@ TEST_P(Dispatch, ShowsItsTextAndCompletesTheProgress) {
   StatusRecorder status;
   rig->progress_.SetSinks(&status, nullptr);
   rig->SetZone(0, 0x3FF);
-  ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 0);
-  ASSERT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 0);
+  ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 0);
+  ASSERT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 0);
   EXPECT_EQ(status.texts, (std::vector<std::string>{"", "Programming now!", "", "Reading now!"}));
   EXPECT_EQ(status.last, 100);
 }
@@ -144,10 +144,10 @@ TEST_P(Dispatch, ShowsItsTextAndCompletesTheProgress) {
 TEST_P(Dispatch, Driver43DevicesEndWithFFFFWhateverTheResult) {
   auto rig = MakeRig(GetParam(), kDriver43);
   rig->SetZone(0, 0xFF);
-  EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 0);
+  EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 0);
   EXPECT_EQ(rig->state_.ErrorAddress, 0xFFFFu);
-  rig->prog_.Access([](sim::programmer::Engine& e) { e.GetChip().SetLockByte(0x02); });
-  EXPECT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 1);
+  rig->prog_->Access([](sim::programmer::Engine& e) { e.GetChip().SetLockByte(0x02); });
+  EXPECT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 1);
   EXPECT_EQ(rig->state_.ErrorAddress, 0xFFFFu);
 }
 
@@ -164,14 +164,14 @@ TEST_P(Dispatch, DeviceEndOffAPageBoundaryIsDoneWholeByEveryWorker) {
       for (uint32_t i = 0; i <= 0xFC00; ++i) rig->ops_.PcBuffer[i] = Pattern(i);
     }
     rig->SetZone(0, 0xFC00);
-    ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 0);
+    ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 0);
     for (uint32_t a = 0; a < 0x10000; ++a) ASSERT_EQ(rig->ChipMemory()[a], a <= 0xFC00 ? Pattern(a) : 0xFF) << a;
     if (held) {
       std::fill(rig->InternalBuffer().begin(), rig->InternalBuffer().end(), 0);
     } else {
       std::fill(rig->ops_.PcBuffer.begin(), rig->ops_.PcBuffer.end(), 0);
     }
-    ASSERT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 0);
+    ASSERT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 0);
     for (uint32_t i = 0; i <= 0xFC01; ++i) {
       const uint8_t got = held ? rig->InternalBuffer()[i] : rig->ops_.PcBuffer[i];
       ASSERT_EQ(got, i <= 0xFC00 ? Pattern(i) : 0) << i;
@@ -185,11 +185,11 @@ TEST_P(Dispatch, UsbStreamsOf128KExchangeAfterEach64K) {
   auto rig = MakeRig(GetParam(), k128K);
   for (uint32_t i = 0; i < 0x20000; ++i) rig->ops_.PcBuffer[i] = Pattern(i);
   rig->SetZone(0, 0x1FFFF);
-  const uint32_t writes = rig->ftd_.Calls("FT_Write");
-  ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 0);
+  const uint32_t writes = rig->ft_->Calls("FT_Write");
+  ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 0);
   // 512 blocks and two exchange bytes; the pack check ("AT", 'B') and the
   // operate command ("AT", 'P', the code) are seven more.
-  EXPECT_EQ(rig->ftd_.Calls("FT_Write") - writes, 512u + 2 + 7);
+  EXPECT_EQ(rig->ft_->Calls("FT_Write") - writes, 512u + 2 + 7);
   const auto op = rig->Operation();
   EXPECT_EQ(op.in.size(), 1u + 0x20000 + 2);
   EXPECT_EQ(op.in[1 + 0x10000], 0);
@@ -206,9 +206,9 @@ TEST_P(Dispatch, AFailureAfterTheLastPageFailsTheOperation) {
     if (held) rig->HoldBufferInProgrammer();
     std::fill(rig->InternalBuffer().begin(), rig->InternalBuffer().end(), 0);
     std::fill(rig->ops_.PcBuffer.begin(), rig->ops_.PcBuffer.end(), 0);
-    rig->prog_.AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x2E0", nullptr));
+    rig->prog_->AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x2E0", nullptr));
     rig->SetZone(0x1F0, 0x2F0);  // one page handshake, for 0x1F0-0x1FF
-    EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+    EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 1);
     EXPECT_EQ(rig->state_.ErrorAddress, 0x2E0u);
     EXPECT_EQ(FormatOperationError(rig->state_.LinkStatus, rig->state_.ErrorAddress),
               "Error at 0002E0 !                   ");
@@ -222,7 +222,7 @@ TEST_P(Dispatch, UsbStreamsSeeEscAtThe64KMark) {
     auto rig = MakeRig(GetParam(), k128K);
     rig->SetZone(0, 0x1FFFF);
     rig->keys_.Press(platform::Key::Escape);
-    EXPECT_EQ(op == 0 ? rig->engine_.ProgramDevice(nullptr, nullptr) : rig->engine_.ReadDevice(nullptr, nullptr), 1);
+    EXPECT_EQ(op == 0 ? rig->engine_->ProgramDevice(nullptr, nullptr) : rig->engine_->ReadDevice(nullptr, nullptr), 1);
     const auto rec = rig->Operation();
     EXPECT_EQ(rec.in.size(), op == 0 ? 1u + 0x10000 + 1 : 2u);
     EXPECT_EQ(rec.in.back(), 1);
@@ -232,7 +232,7 @@ TEST_P(Dispatch, UsbStreamsSeeEscAtThe64KMark) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, Dispatch, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, Dispatch, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing

@@ -66,12 +66,12 @@ TEST_P(ProgramWorkers, FromBufferPacesEveryPageAndProgramsEveryByteOfTheRange) {
     rig->HoldBufferInProgrammer();
     for (uint32_t i = 0; i < 0x2000; ++i) rig->InternalBuffer()[0x100 + i] = Pattern(i);
     rig->SetZone(z.start, z.end, 0x100);
-    ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 0);
+    ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 0);
 
     const bool usb = GetParam() == kLinkUsb;
     const uint32_t pages = usb ? 0 : ((z.end + 1) >> 8) - (z.start >> 8);
     Bytes in{Code('P')}, out;
-    std::vector<std::string> draws{rig->counter_.draws.front()};
+    std::vector<std::string> draws{rig->counter_.drawn.front()};
     for (uint32_t i = 0; i < pages; ++i) {
       in.push_back(0);
       out.push_back(0);
@@ -88,10 +88,10 @@ TEST_P(ProgramWorkers, FromBufferPacesEveryPageAndProgramsEveryByteOfTheRange) {
     EXPECT_EQ(rig->state_.ErrorAddress, z.end);
     EXPECT_EQ(rig->state_.LinkStatus, kStatusOk);
     EXPECT_EQ(rig->ops_.OperationBusy, 0);
-    EXPECT_EQ(rig->counter_.draws.size(), pages + 2);
+    EXPECT_EQ(rig->counter_.drawn.size(), pages + 2);
     char last[8];
     std::snprintf(last, sizeof last, "%06X", z.end);
-    EXPECT_EQ(rig->counter_.draws.back(), last);
+    EXPECT_EQ(rig->counter_.drawn.back(), last);
   }
 }
 
@@ -100,17 +100,17 @@ TEST_P(ProgramWorkers, FromBufferDrawsEachPageAddress) {
   auto rig = Rig();
   rig->HoldBufferInProgrammer();
   rig->SetZone(0x1F0, 0x30F);
-  ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 0);
-  EXPECT_EQ(rig->counter_.draws, (std::vector<std::string>{"0001F0", "0001F0", "0002F0", "00030F"}));
+  ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 0);
+  EXPECT_EQ(rig->counter_.drawn, (std::vector<std::string>{"0001F0", "0001F0", "0002F0", "00030F"}));
 }
 
 TEST_P(ProgramWorkers, FromBufferFailureReadsTheProgrammersErrorAddress) {
   auto rig = Rig();
   rig->HoldBufferInProgrammer();
   for (uint32_t i = 0; i < 0x2000; ++i) rig->InternalBuffer()[i] = 0x00;
-  rig->prog_.AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x345", nullptr));
+  rig->prog_->AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x345", nullptr));
   rig->SetZone(0, 0x1FFF);
-  EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 1);
+  EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 1);
   EXPECT_EQ(rig->state_.ErrorAddress, 0x345u);
   EXPECT_EQ(rig->state_.LinkStatus, kStatusOk);
   EXPECT_EQ(rig->Letters(), "BPIII");
@@ -124,7 +124,7 @@ TEST_P(ProgramWorkers, FromBufferEscSendsOneAtTheNextPageAndReadsTheFinalStatus)
   rig->HoldBufferInProgrammer();
   rig->SetZone(0, 0x1FFF);
   rig->keys_.PressAtPoll(platform::Key::Escape, 3);
-  EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 1);
+  EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 1);
   const auto op = rig->Operation();
   EXPECT_EQ(Hex(op.in), Hex({Code('P'), 0, 0, 1}));
   EXPECT_EQ(Hex(op.out), Hex({0, 0, 4}));  // two pages, then the aborted status
@@ -154,7 +154,7 @@ TEST_P(ProgramWorkers, StreamSendsEveryByteOfTheRangeWithItsExchanges) {
     auto rig = Rig();
     for (uint32_t i = 0; i < 0x3000; ++i) rig->ops_.PcBuffer[i] = Pattern(i);
     rig->SetZone(z.start, z.end, 0x40);
-    ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 0);
+    ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 0);
     Bytes in{GetParam() == kLinkCom ? uint8_t{'p'} : Code('p')}, out;
     StreamTranscript(
         GetParam(), z, [&](uint32_t a) { return Pattern(0x40 + a - z.start); }, in, out);
@@ -175,7 +175,7 @@ TEST_P(ProgramWorkers, StreamByteSelectTakesEvenOrOddBufferBytes) {
     for (uint32_t i = 0; i < 0x100; ++i) rig->ops_.PcBuffer[i] = static_cast<uint8_t>(i);
     rig->ops_.ByteSelect = select;
     rig->SetZone(0, 0x1F);
-    ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 0);
+    ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 0);
     for (uint32_t a = 0; a < 0x20; ++a) EXPECT_EQ(rig->ChipMemory()[a], a * 2 + (select == 4 ? 1 : 0));
   }
 }
@@ -183,9 +183,9 @@ TEST_P(ProgramWorkers, StreamByteSelectTakesEvenOrOddBufferBytes) {
 TEST_P(ProgramWorkers, StreamFailureStopsAndReadsTheErrorAddress) {
   auto rig = Rig();
   for (uint32_t i = 0; i < 0x2000; ++i) rig->ops_.PcBuffer[i] = 0;
-  rig->prog_.AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x123", nullptr));
+  rig->prog_->AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x123", nullptr));
   rig->SetZone(0, 0x1FFF);
-  EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+  EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 1);
   EXPECT_EQ(rig->state_.ErrorAddress, 0x123u);
   EXPECT_EQ(rig->Letters(), "BPIII");
   const auto op = rig->Operation();
@@ -203,7 +203,7 @@ TEST_P(ProgramWorkers, StreamEscIsSeenAtTheNextExchangePoint) {
   // 64 KB marks only on USB: an 8 KB device has none, so ESC changes nothing.
   rig->SetZone(0, 0x1FFF);
   rig->keys_.Press(platform::Key::Escape);
-  const int result = rig->engine_.ProgramDevice(nullptr, nullptr);
+  const int result = rig->engine_->ProgramDevice(nullptr, nullptr);
   const auto op = rig->Operation();
   if (usb) {
     EXPECT_EQ(result, 0);
@@ -223,7 +223,7 @@ TEST_P(ProgramWorkers, PassesRepeatUntilThePassStatusSaysDone) {
   rig->HoldBufferInProgrammer();
   for (uint32_t i = 0; i < 0x2000; ++i) rig->InternalBuffer()[i] = Pattern(i);
   rig->SetZone(0x1F0, 0x30F);
-  ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 0);
+  ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 0);
   // Three passes: 0 and its answer, two pages, 0 and the pass status; then 1.
   Bytes in{Code('P')}, out;
   for (int pass = 1; pass <= 3; ++pass) {
@@ -244,7 +244,7 @@ TEST_P(ProgramWorkers, PassesStopAfterTenAndEscSendsOneTwice) {
     auto rig = Rig(kPassDevice, 50);
     rig->HoldBufferInProgrammer();
     rig->SetZone(0, 0xFF);
-    EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+    EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 1);
     const auto op = rig->Operation();
     Bytes in{Code('P')};
     for (int pass = 1; pass <= 10; ++pass) in.insert(in.end(), {0, 0, 0});
@@ -257,7 +257,7 @@ TEST_P(ProgramWorkers, PassesStopAfterTenAndEscSendsOneTwice) {
     rig->HoldBufferInProgrammer();
     rig->SetZone(0, 0x3FF);
     rig->keys_.PressAtPoll(platform::Key::Escape, 2);
-    EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+    EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 1);
     EXPECT_EQ(Hex(rig->Operation().in), Hex({Code('P'), 0, 0, 1, 1}));
     EXPECT_EQ(rig->state_.LinkStatus, kStatusAborted);
   }
@@ -268,7 +268,7 @@ TEST_P(ProgramWorkers, CheckedCyclesProgramThenCheckThenCloseWithACheckPass) {
   rig->HoldBufferInProgrammer();
   for (uint32_t i = 0; i < 0x2000; ++i) rig->InternalBuffer()[i] = Pattern(i);
   rig->SetZone(0x1F0, 0x30F);
-  ASSERT_EQ(rig->engine_.ProgramDevice(nullptr, &rig->counter_), 0);
+  ASSERT_EQ(rig->engine_->ProgramDevice(nullptr, &rig->counter_), 0);
   // Program pass (2 pages), 0xAA / 'U', check pass, closing check pass, 0xAA / 'U', final.
   const Bytes in{Code('P'), 0, 0, 'U', 0, 0, 0, 0, 'U'};
   const Bytes out{0, 0, 0xAA, 0, 0, 0, 0, 0xAA, 0};
@@ -276,7 +276,7 @@ TEST_P(ProgramWorkers, CheckedCyclesProgramThenCheckThenCloseWithACheckPass) {
   EXPECT_EQ(Hex(op.in), Hex(in));
   EXPECT_EQ(Hex(op.out), Hex(out));
   for (uint32_t a = 0x1F0; a <= 0x30F; ++a) ASSERT_EQ(rig->ChipMemory()[a], Pattern(a - 0x1F0));
-  EXPECT_EQ(rig->counter_.draws,
+  EXPECT_EQ(rig->counter_.drawn,
             (std::vector<std::string>{"0001F0", "0002F0", "000000  ", "000100  ", "000000  ", "000100  ", "00030F"}));
 }
 
@@ -284,9 +284,9 @@ TEST_P(ProgramWorkers, CheckedFailsAfterFourCyclesAndReadsTheErrorAddressOfItsDe
   auto rig = Rig(kCheckedDevice);
   rig->HoldBufferInProgrammer();
   for (uint32_t i = 0; i < 0x2000; ++i) rig->InternalBuffer()[i] = 0;
-  rig->prog_.AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x120", nullptr));
+  rig->prog_->AddFault(*sim::programmer::ParseFaultSpec("*:failat:0x120", nullptr));
   rig->SetZone(0, 0x1FF);
-  EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+  EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 1);
   Bytes in{Code('P')}, out;
   for (int cycle = 1; cycle <= 4; ++cycle) {
     in.insert(in.end(), {0, 0, 'U', 0, 0});
@@ -305,7 +305,7 @@ TEST_P(ProgramWorkers, CheckedEscInACheckPassStopsAtTheNextProgramPage) {
   rig->HoldBufferInProgrammer();
   rig->SetZone(0, 0x1FF);
   rig->keys_.PressAtPoll(platform::Key::Escape, 3);  // first page of the check pass
-  EXPECT_EQ(rig->engine_.ProgramDevice(nullptr, nullptr), 1);
+  EXPECT_EQ(rig->engine_->ProgramDevice(nullptr, nullptr), 1);
   const auto op = rig->Operation();
   EXPECT_EQ(Hex(op.in), Hex({Code('P'), 0, 0, 'U', 1, 1}));
   EXPECT_EQ(Hex(op.out), Hex({0, 0, 0xAA, 4}));
@@ -320,7 +320,7 @@ TEST_P(ProgramWorkers, BlockSendsItsNumberAfterAPauseAndReturnsTheStatus) {
   Select(*rig, k8752);
   rig->SetZone(0, 0x1FFF);
   const uint32_t before = rig->clock_.Tick();
-  const int status = rig->engine_.ProgramBlock(nullptr, 0);
+  const int status = rig->engine_->ProgramBlock(nullptr, 0);
   EXPECT_GE(rig->clock_.Tick() - before, 60u);
   const auto op = rig->Operation();
   ASSERT_EQ(op.in.size(), 2u);
@@ -331,7 +331,7 @@ TEST_P(ProgramWorkers, BlockSendsItsNumberAfterAPauseAndReturnsTheStatus) {
   EXPECT_EQ(rig->Letters(), status == 0 ? "BP" : "BPIII");
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, ProgramWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, ProgramWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing

@@ -35,7 +35,7 @@ TEST_P(ReadWorkers, ToBufferPacesThePagesAndTheProgrammerHoldsEveryByte) {
     auto rig = Rig();
     rig->HoldBufferInProgrammer();
     rig->SetZone(z.start, z.end, 0x80);
-    ASSERT_EQ(rig->engine_.ReadDevice(nullptr, &rig->counter_), 0);
+    ASSERT_EQ(rig->engine_->ReadDevice(nullptr, &rig->counter_), 0);
     const uint32_t pages = GetParam() == kLinkUsb ? 0 : ((z.end + 1) >> 8) - (z.start >> 8);
     Bytes in{Code('R')}, out;
     for (uint32_t i = 0; i < pages; ++i) {
@@ -57,7 +57,7 @@ TEST_P(ReadWorkers, StreamStoresEveryByteOfTheRangeWithTheLinksExchanges) {
     auto rig = Rig();
     std::fill(rig->ops_.PcBuffer.begin(), rig->ops_.PcBuffer.begin() + 0x3000, 0xA5);
     rig->SetZone(z.start, z.end, 0x40);
-    ASSERT_EQ(rig->engine_.ReadDevice(nullptr, &rig->counter_), 0);
+    ASSERT_EQ(rig->engine_->ReadDevice(nullptr, &rig->counter_), 0);
     Bytes in{GetParam() == kLinkCom ? uint8_t{'r'} : Code('r')}, out;
     for (uint32_t a = z.start; a <= z.end; ++a) {
       if (GetParam() != kLinkUsb) in.push_back(0);
@@ -78,7 +78,7 @@ TEST_P(ReadWorkers, StreamStoresEveryByteOfTheRangeWithTheLinksExchanges) {
     EXPECT_EQ(rig->state_.ErrorAddress, z.end);
     char last[8];
     std::snprintf(last, sizeof last, "%06X", z.end);
-    EXPECT_EQ(rig->counter_.draws.back(), last);
+    EXPECT_EQ(rig->counter_.drawn.back(), last);
   }
 }
 
@@ -87,7 +87,7 @@ TEST_P(ReadWorkers, StreamByteSelectTwoFillsEverySecondByteAndLeavesTheOthers) {
   std::fill(rig->ops_.PcBuffer.begin(), rig->ops_.PcBuffer.begin() + 0x100, 0xA5);
   rig->ops_.ByteSelect = 2;
   rig->SetZone(0, 0x3F, 0x10);
-  ASSERT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 0);
+  ASSERT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 0);
   for (uint32_t i = 0; i < 0x100; ++i) {
     const bool stored = i >= 0x10 && i < 0x10 + 0x80 && (i - 0x10) % 2 == 0;
     ASSERT_EQ(rig->ops_.PcBuffer[i], stored ? Pattern((i - 0x10) / 2) : 0xA5) << i;
@@ -113,7 +113,7 @@ TEST_P(ReadWorkers, UsbReadsRunsThatEndOnA256ByteBoundary) {
     g_realRead = rig->api_.FT_Read;
     g_readSizes = &sizes;
     rig->api_.FT_Read = &RecordingRead;
-    const int result = rig->engine_.ReadDevice(nullptr, nullptr);
+    const int result = rig->engine_->ReadDevice(nullptr, nullptr);
     g_readSizes = nullptr;
     rig->api_.FT_Read = g_realRead;
     ASSERT_EQ(result, 0);
@@ -129,7 +129,7 @@ TEST_P(ReadWorkers, EscIsSeenWhereEachLinkSamplesIt) {
   auto rig = Rig();
   rig->SetZone(0, 0x1FFF);
   rig->keys_.PressAtPoll(platform::Key::Escape, 3);
-  const int result = rig->engine_.ReadDevice(nullptr, nullptr);
+  const int result = rig->engine_->ReadDevice(nullptr, nullptr);
   const auto op = rig->Operation();
   switch (GetParam()) {
     case kLinkCom:  // the third address: two bytes read, then 1
@@ -157,7 +157,7 @@ TEST_P(ReadWorkers, ToBufferEscAndAMissingPageReply) {
     rig->HoldBufferInProgrammer();
     rig->SetZone(0, 0x1FFF);
     rig->keys_.PressAtPoll(platform::Key::Escape, 2);
-    EXPECT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 1);
+    EXPECT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 1);
     EXPECT_EQ(Hex(rig->Operation().in), Hex({Code('R'), 0, 1}));
     EXPECT_EQ(rig->state_.LinkStatus, kStatusAborted);
   }
@@ -165,8 +165,8 @@ TEST_P(ReadWorkers, ToBufferEscAndAMissingPageReply) {
     auto rig = Rig();
     rig->HoldBufferInProgrammer();
     rig->SetZone(0, 0x1FFF);
-    rig->prog_.AddFault(*sim::programmer::ParseFaultSpec("P#3:pagetimeout", nullptr));
-    EXPECT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 1);
+    rig->prog_->AddFault(*sim::programmer::ParseFaultSpec("P#3:pagetimeout", nullptr));
+    EXPECT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 1);
     // Two pages answered, the third never: the worker sends 1 (to a
     // programmer already back at its prompt) and reads no final status.
     EXPECT_EQ(Hex(rig->Operation().in), Hex({Code('R'), 0, 0, 0}));
@@ -176,15 +176,15 @@ TEST_P(ReadWorkers, ToBufferEscAndAMissingPageReply) {
 
 TEST_P(ReadWorkers, LockedDeviceFailsWithTheAddressReachedAndNoErrorAddressRead) {
   auto rig = Rig();
-  rig->prog_.Access([](sim::programmer::Engine& e) { e.GetChip().SetLockByte(0x02); });
+  rig->prog_->Access([](sim::programmer::Engine& e) { e.GetChip().SetLockByte(0x02); });
   rig->SetZone(0, 0x1FF);
-  EXPECT_EQ(rig->engine_.ReadDevice(nullptr, nullptr), 1);
+  EXPECT_EQ(rig->engine_->ReadDevice(nullptr, nullptr), 1);
   EXPECT_EQ(rig->Letters(), "BP");
   EXPECT_EQ(rig->state_.ErrorAddress, 0x1FFu);
   EXPECT_EQ(rig->state_.LinkStatus, kStatusOk);
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, ReadWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, ReadWorkers, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "tests/programmer/ops/sim_ops_fixture.h"
+#include "tests/programmer/ops/sim_rig.h"
 
 namespace zolvek {
 namespace {
@@ -116,9 +116,9 @@ namespace {
 class SerialUploads : public SimOpsEveryLink {};
 
 TEST_P(SerialUploads, TheProgrammersBufferTakesTheBytesThroughTheLink) {
-  Use(GetParam());
-  InProgrammer();
-  Zone(0, 0x1FFF);
+  UseWithDriver(GetParam());
+  HoldBufferInProgrammer();
+  SetZone(0, 0x1FFF);
   SerialNumberRecord& s = ops_.SerialNumberSettings;
   s.length = 3;
   s.decimal = 1;
@@ -128,7 +128,7 @@ TEST_P(SerialUploads, TheProgrammersBufferTakesTheBytesThroughTheLink) {
   s.bufferAddress = 0x1F0;
   BufferTransfers link(*commands_);
   EXPECT_EQ(WriteSerialNumber(ops_, link), 0);
-  Sim([](sim::programmer::Engine& e) {
+  Engine([](sim::programmer::Engine& e) {
     EXPECT_EQ(e.InternalBuffer()[0x1F0], 0x12);
     EXPECT_EQ(e.InternalBuffer()[0x1F1], 0x34);
     EXPECT_EQ(e.InternalBuffer()[0x1F2], 0x56);
@@ -140,7 +140,7 @@ TEST_P(SerialUploads, TheProgrammersBufferTakesTheBytesThroughTheLink) {
   EXPECT_EQ(Letters(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, SerialUploads, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), LinkName);
+INSTANTIATE_TEST_SUITE_P(Links, SerialUploads, ::testing::Values(kLinkCom, kLinkLpt, kLinkUsb), SimLinkName);
 
 }  // namespace
 }  // namespace zolvek::testing::checks

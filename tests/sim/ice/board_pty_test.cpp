@@ -1,13 +1,11 @@
 // vx930-boardsim as a child process on a pseudo-terminal.
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -17,45 +15,19 @@
 #include "sim/ice/engine_protocol.h"
 #include "tests/sim/ice/board_test_util.h"
 #include "tests/support/board_sim_process.h"
+#include "tests/support/pty_io.h"
 
 namespace sim::ice {
 namespace {
 
 using test::Bytes;
 using test::Frame;
-using Steady = std::chrono::steady_clock;
 
 using BoardSim = vx930::testing::BoardSimProcess;
 
-int OpenRaw(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-  if (fd < 0) return -1;
-  termios tio{};
-  ::tcgetattr(fd, &tio);
-  ::cfmakeraw(&tio);
-  ::tcsetattr(fd, TCSANOW, &tio);
-  return fd;
-}
-
-// Reads until `n` bytes came or `ms` passed; fewer on time-out or hang-up.
-Bytes ReadFor(int fd, size_t n, int ms) {
-  Bytes got;
-  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
-  while (got.size() < n && Steady::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    uint8_t buf[512];
-    const ssize_t r = ::read(fd, buf, std::min(sizeof buf, n - got.size()));
-    if (r <= 0) break;
-    got.insert(got.end(), buf, buf + r);
-  }
-  return got;
-}
-
-Bytes Exchange(int fd, const Bytes& frame, size_t replyLength) {
-  EXPECT_EQ(::write(fd, frame.data(), frame.size()), static_cast<ssize_t>(frame.size()));
-  return ReadFor(fd, replyLength, 2000);
-}
+using vx930::testing::Exchange;
+using vx930::testing::OpenRawPty;
+using vx930::testing::ReadFor;
 
 TEST(BoardPty, ServesTheBoardOnThePrintedPathUntilTerminated) {
   BoardSim sim;
@@ -74,7 +46,7 @@ TEST(BoardPty, ServesTheBoardOnThePrintedPathUntilTerminated) {
   EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   ::close(fd);
 
-  fd = OpenRaw(path);
+  fd = OpenRawPty(path);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(Exchange(fd, {0x00, 0x00, 0x00, 0x05, 0xFB}, 5), (Bytes{0x00, 0x00, 0x00, 0x05, 0xFB}));
 
@@ -91,7 +63,7 @@ TEST(BoardPty, ServesTheBoardOnThePrintedPathUntilTerminated) {
   // The host closes the line and opens it again: the board still answers.
   ::close(fd);
   ::usleep(100000);
-  fd = OpenRaw(path);
+  fd = OpenRawPty(path);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(Exchange(fd, Frame(icRxVersion), 5), (Bytes{0x00, 0x02, 0x10, 0x38, 0xB6}));
 
@@ -113,7 +85,7 @@ TEST(BoardPty, FaultsFromTheCommandLineAndTheLogFile) {
   ::close(logFd);
   BoardSim sim({"--fault", "05@2:badsum", "--fault", "38:hangup", "--log", logPath});
   const std::string path = sim.ReadLine();
-  const int fd = OpenRaw(path);
+  const int fd = OpenRawPty(path);
   ASSERT_GE(fd, 0);
 
   EXPECT_TRUE(test::ReplyChecksumOk(Exchange(fd, Frame(icReset), 5)));

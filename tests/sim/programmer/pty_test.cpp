@@ -1,76 +1,39 @@
 // zolvek-sim as a child process on a pseudo-terminal: the COM link.
-#include <fcntl.h>
-#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
 #include "sim/programmer/usb_adapter.h"
 #include "tests/support/board_sim_process.h"
+#include "tests/support/pty_io.h"
 
 namespace sim::programmer {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Steady = std::chrono::steady_clock;
 
 const std::string kZolvekSimPath = std::string(VX_BINARY_DIR) + "/sim/programmer/zolvek-sim";
 
-int OpenAt(const std::string& path, speed_t speed) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
-  if (fd < 0) return -1;
-  termios tio{};
-  ::tcgetattr(fd, &tio);
-  ::cfmakeraw(&tio);
-  ::cfsetispeed(&tio, speed);
-  ::cfsetospeed(&tio, speed);
-  ::tcsetattr(fd, TCSANOW, &tio);
-  return fd;
-}
-
-void SetSpeed(int fd, speed_t speed) {
-  termios tio{};
-  ::tcgetattr(fd, &tio);
-  ::cfsetispeed(&tio, speed);
-  ::cfsetospeed(&tio, speed);
-  ::tcsetattr(fd, TCSANOW, &tio);
-}
-
-Bytes ReadFor(int fd, size_t n, int ms) {
-  Bytes got;
-  const auto deadline = Steady::now() + std::chrono::milliseconds(ms);
-  while (got.size() < n && Steady::now() < deadline) {
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    uint8_t buf[512];
-    const ssize_t r = ::read(fd, buf, std::min(sizeof buf, n - got.size()));
-    if (r <= 0) break;
-    got.insert(got.end(), buf, buf + r);
-  }
-  return got;
-}
-
-Bytes Exchange(int fd, const Bytes& out, size_t n, int ms = 2000) {
-  EXPECT_EQ(::write(fd, out.data(), out.size()), static_cast<ssize_t>(out.size()));
-  return ReadFor(fd, n, ms);
-}
+using vx930::testing::Exchange;
+using vx930::testing::OpenRawPty;
+using vx930::testing::ReadFor;
+using vx930::testing::SetPtySpeed;
 
 TEST(ZolvekSimPty, AnswersThePromptAtItsRateAndMovesToTheNegotiatedOne) {
   vx930::testing::BoardSimProcess sim({}, kZolvekSimPath);
   const std::string path = sim.ReadLine();
   ASSERT_FALSE(path.empty());
-  const int fd = OpenAt(path, B115200);
+  const int fd = OpenRawPty(path, B115200);
   ASSERT_GE(fd, 0);
   EXPECT_TRUE(Exchange(fd, {'A', 'T'}, 1, 300).empty());  // it listens at 9600
   // The simulator may take the bytes just sent while the line already
   // changes rate, so a busy machine can leave it mid-command: let it give up
   // and go quiet before the line is cleared.
-  SetSpeed(fd, B9600);
+  SetPtySpeed(fd, B9600);
   ::usleep(1500000);
   ::tcflush(fd, TCIOFLUSH);
   EXPECT_EQ(Exchange(fd, {'A', 'T', 'B'}, 2), (Bytes{'O', 0x01}));
@@ -80,7 +43,7 @@ TEST(ZolvekSimPty, AnswersThePromptAtItsRateAndMovesToTheNegotiatedOne) {
   EXPECT_EQ(Exchange(fd, {'A', 'T'}, 1), Bytes{'O'});
   ASSERT_EQ(::write(fd, "T\x01", 2), 2);
   ::usleep(50000);
-  SetSpeed(fd, B57600);
+  SetPtySpeed(fd, B57600);
   Bytes answer;
   for (int attempt = 0; attempt < 10 && answer != Bytes{'O', 0x01}; ++attempt) {
     ::tcflush(fd, TCIOFLUSH);
@@ -92,7 +55,7 @@ TEST(ZolvekSimPty, AnswersThePromptAtItsRateAndMovesToTheNegotiatedOne) {
 
 TEST(ZolvekSimPty, FaultsAndDeviceChoicesComeFromTheCommandLine) {
   vx930::testing::BoardSimProcess sim({"--fault", "B:pack:2", "--fault", "*@2:silent"}, kZolvekSimPath);
-  const int fd = OpenAt(sim.ReadLine(), B9600);
+  const int fd = OpenRawPty(sim.ReadLine(), B9600);
   ASSERT_GE(fd, 0);
   EXPECT_EQ(Exchange(fd, {'A', 'T', 'B'}, 2), (Bytes{'O', 0x02}));
   EXPECT_TRUE(Exchange(fd, {'A', 'T'}, 1, 300).empty());
