@@ -2,18 +2,19 @@
 #include "ide/link/com_port.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "platform/messages.h"
 #include "tests/ide/link/fake_wire.h"
+#include "tests/support/pty_io.h"
 #include "tests/support/scoped_env.h"
 
 namespace vx930 {
@@ -185,17 +186,7 @@ TEST(ComPortSerial, ComNOpensTheDeviceItsEnvironmentVariableNames) {
   uint32_t written = 0;
   ASSERT_TRUE(port.WritePort(reset, 5, written));
   EXPECT_EQ(written, 5u);
-  uint8_t got[5] = {};
-  size_t have = 0;
-  for (int i = 0; i < 40 && have < 5; ++i) {
-    pollfd p{master, POLLIN, 0};
-    if (::poll(&p, 1, 50) > 0) {
-      const ssize_t r = ::read(master, got + have, 5 - have);
-      if (r > 0) have += static_cast<size_t>(r);
-    }
-  }
-  ASSERT_EQ(have, 5u);
-  EXPECT_EQ(std::memcmp(got, reset, 5), 0);
+  EXPECT_EQ(vx930::testing::ReadFor(master, 5, 2000), std::vector<uint8_t>(reset, reset + 5));
 
   const uint8_t reply[5] = {0x00, 0x00, 0x00, 0x05, 0xFB};
   ASSERT_EQ(::write(master, reply, 5), 5);
@@ -241,17 +232,7 @@ TEST(ComPortSerial, ABoardThatComesBackOnANewTerminalIsReachedAgain) {
   const uint8_t reset[5] = {0x00, 0x00, 0x00, 0x05, 0xFB};
   uint32_t written = 0;
   ASSERT_TRUE(port.WritePort(reset, 5, written));
-  uint8_t got[5] = {};
-  size_t have = 0;
-  for (int i = 0; i < 40 && have < 5; ++i) {
-    pollfd p{master, POLLIN, 0};
-    if (::poll(&p, 1, 50) > 0) {
-      const ssize_t r = ::read(master, got + have, 5 - have);
-      if (r > 0) have += static_cast<size_t>(r);
-    }
-  }
-  ASSERT_EQ(have, 5u);
-  EXPECT_EQ(std::memcmp(got, reset, 5), 0);
+  EXPECT_EQ(vx930::testing::ReadFor(master, 5, 2000), std::vector<uint8_t>(reset, reset + 5));
   ::close(master);
   ::unlink(name.c_str());
   ::rmdir(dir);
