@@ -10,46 +10,24 @@ ViewRegistry::ViewRegistry(DebuggerState& state, IceConfig& config, FrameWindow&
 
 void ViewRegistry::ViewClosed(const ChildWindow* view) {
   if (!view) return;
-  if (view == ids_.source) {
-    source_ = nullptr;
-    ids_.source = nullptr;
-  }
-  if (view == ids_.sfr) {
-    sfr_ = nullptr;
-    ids_.sfr = nullptr;
-  }
-  if (view == ids_.inRam) {
-    inRam_ = nullptr;
-    ids_.inRam = nullptr;
-  }
-  if (view == ids_.in1kRam) {
-    in1kRam_ = nullptr;
-    ids_.in1kRam = nullptr;
-  }
-  if (view == ids_.breakPoints) {
-    breakPoints_ = nullptr;
-    ids_.breakPoints = nullptr;
-  }
-  if (view == ids_.watch) {
-    watch_ = nullptr;
-    ids_.watch = nullptr;
-  }
-  if (view == ids_.command) {
-    command_ = nullptr;
-    ids_.command = nullptr;
-  }
+  source_.ClearIf(view);
+  sfr_.ClearIf(view);
+  inRam_.ClearIf(view);
+  in1kRam_.ClearIf(view);
+  breakPoints_.ClearIf(view);
+  watch_.ClearIf(view);
+  command_.ClearIf(view);
 }
 
 // ------------------------------------------------------------- creation
 
 void ViewRegistry::EnsureSourceView() {
-  if (source_ || !factory_) return;
-  source_ = factory_->CreateSourceView();
-  ids_.source = source_;
+  if (source_.view || !factory_) return;
+  source_.Set(factory_->CreateSourceView());
 }
 
 void ViewRegistry::EnsureInRAMView() {
-  if (!inRam_) CreateInRAMView();
+  if (!inRam_.view) CreateInRAMView();
 }
 
 void ViewRegistry::CreateInRAMView() {
@@ -59,9 +37,8 @@ void ViewRegistry::CreateInRAMView() {
   cb.write = [this](const uint8_t* buffer, int start) { return InRAMWrite(buffer, start); };
   cb.destroyed = [this] { InRAMViewClosed(); };
   cb.edited = [this] { InRAMEdited(); };
-  inRam_ = factory_->CreateRamView("Internal 256 RAM", std::move(cb));
-  ids_.inRam = inRam_;
-  if (inRam_) inRam_->AttachImage(s_.InRAMImage.data(), kInRAMSize);
+  inRam_.Set(factory_->CreateRamView("Internal 256 RAM", std::move(cb)));
+  if (inRam_.view) inRam_.view->AttachImage(s_.InRAMImage.data(), kInRAMSize);
 }
 
 void ViewRegistry::Create1kRAMView() {
@@ -71,9 +48,8 @@ void ViewRegistry::Create1kRAMView() {
   cb.read = [this](uint8_t* buffer, int start) { return In1kRAMRead(buffer, start); };
   cb.write = [this](const uint8_t* buffer, int start) { return In1kRAMWrite(buffer, start); };
   cb.destroyed = [this] { In1kRAMViewClosed(); };
-  in1kRam_ = factory_->CreateRamView("Internal 1k RAM_1", std::move(cb));
-  ids_.in1kRam = in1kRam_;
-  if (in1kRam_) in1kRam_->AttachImage(s_.In1kRAMImage.data(), s_.In1kRAMSize);
+  in1kRam_.Set(factory_->CreateRamView("Internal 1k RAM_1", std::move(cb)));
+  if (in1kRam_.view) in1kRam_.view->AttachImage(s_.In1kRAMImage.data(), s_.In1kRAMSize);
 }
 
 void ViewRegistry::CreateSfrView() {
@@ -84,8 +60,7 @@ void ViewRegistry::CreateSfrView() {
   large.width = 1024;
   large.height = 768;
   frame_.SetBounds(large);
-  sfr_ = factory_->CreateSfrView();
-  ids_.sfr = sfr_;
+  sfr_.Set(factory_->CreateSfrView());
   WindowBounds after = frame_.Bounds();
   if (before.width != 0) after.width = before.width;
   if (before.height != 0) after.height = before.height;
@@ -93,40 +68,37 @@ void ViewRegistry::CreateSfrView() {
 }
 
 void ViewRegistry::CreateBreakPointView() {
-  if (factory_) breakPoints_ = factory_->CreateBreakPointView();
-  ids_.breakPoints = breakPoints_;
+  if (factory_) breakPoints_.Set(factory_->CreateBreakPointView());
 }
 
 void ViewRegistry::CreateWatchView() {
-  if (factory_) watch_ = factory_->CreateWatchView();
-  ids_.watch = watch_;
+  if (factory_) watch_.Set(factory_->CreateWatchView());
 }
 
 void ViewRegistry::CreateCommandView() {
-  if (factory_) command_ = factory_->CreateCommandView();
-  ids_.command = command_;
+  if (factory_) command_.Set(factory_->CreateCommandView());
 }
 
 // ------------------------------------------------------------ view menu
 
 void ViewRegistry::InternalRAM1Click() {
-  if (!inRam_) CreateInRAMView();
-  if (inRam_) inRam_->BringForward();
+  if (!inRam_.view) CreateInRAMView();
+  if (inRam_.view) inRam_.view->BringForward();
 }
 
 void ViewRegistry::muInternal1kRAM1Click() {
-  if (!in1kRam_) Create1kRAMView();
-  if (in1kRam_) in1kRam_->BringForward();
+  if (!in1kRam_.view) Create1kRAMView();
+  if (in1kRam_.view) in1kRam_.view->BringForward();
 }
 
 void ViewRegistry::SFRH1Click() {
-  if (!sfr_) CreateSfrView();
-  if (sfr_) sfr_->BringForward();
+  if (!sfr_.view) CreateSfrView();
+  if (sfr_.view) sfr_.view->BringForward();
 }
 
 void ViewRegistry::BreakPoint1Click() {
-  if (!breakPoints_) CreateBreakPointView();
-  if (breakPoints_) breakPoints_->BringForward();
+  if (!breakPoints_.view) CreateBreakPointView();
+  if (breakPoints_.view) breakPoints_.view->BringForward();
 }
 
 void ViewRegistry::Disassemble1Click() {
@@ -134,62 +106,62 @@ void ViewRegistry::Disassemble1Click() {
     ShowIdeMessage("Please Load File First !!");
     return;
   }
-  if (!source_) {
+  if (!source_.view) {
     EnsureSourceView();
-    if (source_) AttachOmfToSource();
+    if (source_.view) AttachOmfToSource();
   }
-  if (!source_) return;
-  source_->SetCaption(s_.FileName);
-  source_->BringForward();
+  if (!source_.view) return;
+  source_.view->SetCaption(s_.FileName);
+  source_.view->BringForward();
 }
 
 void ViewRegistry::ProcedureList1Click() {
-  if (!source_) {
+  if (!source_.view) {
     EnsureSourceView();
-    if (source_) AttachOmfToSource();
+    if (source_.view) AttachOmfToSource();
   }
-  if (!watch_) {
+  if (!watch_.view) {
     CreateWatchView();
-    if (watch_) {
-      watch_->FillProcList(s_.OmfModules);
+    if (watch_.view) {
+      watch_.view->FillProcList(s_.OmfModules);
       if (s_.OmfDecoder) RefreshWatchAtPC();
-      WindowBounds b = watch_->Bounds();
+      WindowBounds b = watch_.view->Bounds();
       b.width = 360;
-      watch_->SetBounds(b);
+      watch_.view->SetBounds(b);
     }
   }
-  if (!watch_) return;
-  watch_->BringForward();
-  watch_->ShowProcedurePage();
+  if (!watch_.view) return;
+  watch_.view->BringForward();
+  watch_.view->ShowProcedurePage();
 }
 
 // ------------------------------------------------------ what views show
 
 void ViewRegistry::AttachOmfToSource() {
-  source_->AttachOmf(s_.OmfModules, s_.FileDir, s_.OmfDecoder ? s_.OmfDecoder->GetImage() : nullptr);
-  source_->SetPublics(s_.OmfPublics);
+  source_.view->AttachOmf(s_.OmfModules, s_.FileDir, s_.OmfDecoder ? s_.OmfDecoder->GetImage() : nullptr);
+  source_.view->SetPublics(s_.OmfPublics);
 }
 
 void ViewRegistry::DetachProgram() {
-  if (source_) {
-    source_->DetachOmf();
-    source_->ClearPublics();
-    source_->SetDecoder(nullptr);
+  if (source_.view) {
+    source_.view->DetachOmf();
+    source_.view->ClearPublics();
+    source_.view->SetDecoder(nullptr);
   }
-  if (watch_) watch_->DetachOmf();
+  if (watch_.view) watch_.view->DetachOmf();
 }
 
 void ViewRegistry::UpdateSourceMarks() {
-  if (!source_) return;
+  if (!source_.view) return;
   for (int i = 0; i < BreakPointCount; ++i) {
     const BreakPointRec& bp = s_.BreakPointTable[i];
-    source_->SetBreakPointMark(i, bp.enabled ? static_cast<int32_t>(bp.address) : -1);
+    source_.view->SetBreakPointMark(i, bp.enabled ? static_cast<int32_t>(bp.address) : -1);
   }
 }
 
 void ViewRegistry::RefreshWatchAtPC() {
   const OmfProcedure* p = s_.OmfDecoder ? s_.OmfDecoder->FindProcedure(s_.GetPC()) : nullptr;
-  watch_->RefreshWatch(s_.OmfPublics, p ? p->Locals : nullptr);
+  watch_.view->RefreshWatch(s_.OmfPublics, p ? p->Locals : nullptr);
 }
 
 // ------------------------------------------------- RAM views' callbacks
@@ -206,7 +178,7 @@ bool ViewRegistry::InRAMWrite(const uint8_t* buffer, int blockStart) {
 }
 
 void ViewRegistry::InRAMEdited() {
-  if (sfr_) sfr_->RefreshRegisters();
+  if (sfr_.view) sfr_.view->RefreshRegisters();
 }
 
 bool ViewRegistry::In1kRAMRead(uint8_t* buffer, int blockStart) {
@@ -227,48 +199,31 @@ void ViewRegistry::SaveWindowLayout() {
   auto save = [this](LayoutWindow w, const ChildWindow* view) {
     config_.WriteWindow(w, view ? WindowRecord{true, view->Bounds()} : WindowRecord{});
   };
-  save(LayoutWindow::Sfr, sfr_);
-  save(LayoutWindow::InRam, inRam_);
-  save(LayoutWindow::In1kRam, in1kRam_);
-  save(LayoutWindow::BreakPoint, breakPoints_);
-  save(LayoutWindow::Watch, watch_);
-  save(LayoutWindow::Command, command_);
+  save(LayoutWindow::Sfr, sfr_.view);
+  save(LayoutWindow::InRam, inRam_.view);
+  save(LayoutWindow::In1kRam, in1kRam_.view);
+  save(LayoutWindow::BreakPoint, breakPoints_.view);
+  save(LayoutWindow::Watch, watch_.view);
+  save(LayoutWindow::Command, command_.view);
 }
 
 void ViewRegistry::LoadWindowLayout() {
-  WindowRecord r = config_.ReadWindow(LayoutWindow::Main);
-  if (r.exists) frame_.SetBounds(r.bounds);
+  const WindowRecord main = config_.ReadWindow(LayoutWindow::Main);
+  if (main.exists) frame_.SetBounds(main.bounds);
 
-  r = config_.ReadWindow(LayoutWindow::Sfr);
-  if (r.exists) {
-    if (!sfr_) CreateSfrView();
-    if (sfr_) sfr_->SetBounds(r.bounds);
-  }
-  r = config_.ReadWindow(LayoutWindow::InRam);
-  if (r.exists) {
-    if (!inRam_) InternalRAM1Click();
-    if (inRam_) inRam_->SetBounds(r.bounds);
-  }
-  r = config_.ReadWindow(LayoutWindow::In1kRam);
-  if (r.exists) {
-    if (!in1kRam_) muInternal1kRAM1Click();
-    if (in1kRam_) in1kRam_->SetBounds(r.bounds);
-  }
-  r = config_.ReadWindow(LayoutWindow::BreakPoint);
-  if (r.exists) {
-    if (!breakPoints_) CreateBreakPointView();
-    if (breakPoints_) breakPoints_->SetBounds(r.bounds);
-  }
-  r = config_.ReadWindow(LayoutWindow::Watch);
-  if (r.exists) {
-    if (!watch_) CreateWatchView();
-    if (watch_) watch_->SetBounds(r.bounds);
-  }
-  r = config_.ReadWindow(LayoutWindow::Command);
-  if (r.exists) {
-    if (!command_) CreateCommandView();
-    if (command_) command_->SetBounds(r.bounds);
-  }
+  // The RAM views open as their View menu items open them; the others are only made.
+  auto restore = [this](LayoutWindow w, const auto& slot, void (ViewRegistry::*open)()) {
+    const WindowRecord saved = config_.ReadWindow(w);
+    if (!saved.exists) return;
+    if (!slot.view) (this->*open)();
+    if (slot.view) slot.view->SetBounds(saved.bounds);
+  };
+  restore(LayoutWindow::Sfr, sfr_, &ViewRegistry::CreateSfrView);
+  restore(LayoutWindow::InRam, inRam_, &ViewRegistry::InternalRAM1Click);
+  restore(LayoutWindow::In1kRam, in1kRam_, &ViewRegistry::muInternal1kRAM1Click);
+  restore(LayoutWindow::BreakPoint, breakPoints_, &ViewRegistry::CreateBreakPointView);
+  restore(LayoutWindow::Watch, watch_, &ViewRegistry::CreateWatchView);
+  restore(LayoutWindow::Command, command_, &ViewRegistry::CreateCommandView);
 }
 
 }  // namespace vx930

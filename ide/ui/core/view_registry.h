@@ -23,36 +23,21 @@ public:
   ViewRegistry(const ViewRegistry&) = delete;
   ViewRegistry& operator=(const ViewRegistry&) = delete;
 
-  SourceView* fmSrcForm() const { return source_; }
-  SfrView* SFR_HForm() const { return sfr_; }
-  RamView* InRAMView() const { return inRam_; }
-  RamView* In1kRAMView() const { return in1kRam_; }
-  BreakPointView* fmBreakPoint() const { return breakPoints_; }
-  WatchView* fmWatchForm() const { return watch_; }
-  CommandView* CmdForm() const { return command_; }
+  SourceView* fmSrcForm() const { return source_.view; }
+  SfrView* SFR_HForm() const { return sfr_.view; }
+  RamView* InRAMView() const { return inRam_.view; }
+  RamView* In1kRAMView() const { return in1kRam_.view; }
+  BreakPointView* fmBreakPoint() const { return breakPoints_.view; }
+  WatchView* fmWatchForm() const { return watch_.view; }
+  CommandView* CmdForm() const { return command_.view; }
 
   // A view made elsewhere (a test, or a window built by hand) takes the
   // place of its kind; it reports its end through ViewClosed like any other.
-  void Register(SourceView* view) {
-    source_ = view;
-    ids_.source = view;
-  }
-  void Register(SfrView* view) {
-    sfr_ = view;
-    ids_.sfr = view;
-  }
-  void Register(BreakPointView* view) {
-    breakPoints_ = view;
-    ids_.breakPoints = view;
-  }
-  void Register(WatchView* view) {
-    watch_ = view;
-    ids_.watch = view;
-  }
-  void Register(CommandView* view) {
-    command_ = view;
-    ids_.command = view;
-  }
+  void Register(SourceView* view) { source_.Set(view); }
+  void Register(SfrView* view) { sfr_.Set(view); }
+  void Register(BreakPointView* view) { breakPoints_.Set(view); }
+  void Register(WatchView* view) { watch_.Set(view); }
+  void Register(CommandView* view) { command_.Set(view); }
   // A child window is being destroyed: its pointer is cleared.
   void ViewClosed(const ChildWindow* view);
 
@@ -79,18 +64,12 @@ public:
   // pause, writes one; both fail at once without a link.
   bool InRAMRead(uint8_t* buffer, int blockStart);
   bool InRAMWrite(const uint8_t* buffer, int blockStart);
-  void InRAMViewClosed() {
-    inRam_ = nullptr;
-    ids_.inRam = nullptr;
-  }
+  void InRAMViewClosed() { inRam_.Clear(); }
   // R0..R7 live in internal RAM: an open SFR window shows the edit.
   void InRAMEdited();
   bool In1kRAMRead(uint8_t* buffer, int blockStart);
   bool In1kRAMWrite(const uint8_t* buffer, int blockStart);
-  void In1kRAMViewClosed() {
-    in1kRam_ = nullptr;
-    ids_.in1kRam = nullptr;
-  }
+  void In1kRAMViewClosed() { in1kRam_.Clear(); }
 
   // Layout in the configuration file: the main window and each child.
   void LoadWindowLayout();
@@ -108,25 +87,30 @@ private:
   IceConfig& config_;
   FrameWindow& frame_;
   ViewFactory* factory_;
-  SourceView* source_ = nullptr;
-  SfrView* sfr_ = nullptr;
-  RamView* inRam_ = nullptr;
-  RamView* in1kRam_ = nullptr;
-  BreakPointView* breakPoints_ = nullptr;
-  WatchView* watch_ = nullptr;
-  CommandView* command_ = nullptr;
-  // Each open view's ChildWindow identity, taken when it is made or
-  // registered: a view reports its end from its destructor, when converting
-  // its typed pointer to the virtual base would read a destroyed object.
-  struct Ids {
-    const ChildWindow* source = nullptr;
-    const ChildWindow* sfr = nullptr;
-    const ChildWindow* inRam = nullptr;
-    const ChildWindow* in1kRam = nullptr;
-    const ChildWindow* breakPoints = nullptr;
-    const ChildWindow* watch = nullptr;
-    const ChildWindow* command = nullptr;
-  } ids_;
+  // One open view of a kind, with its ChildWindow identity taken when it is
+  // made or registered: a view reports its end from its destructor, when
+  // converting its typed pointer to the virtual base would read a destroyed
+  // object.
+  template <class View>
+  struct Slot {
+    View* view = nullptr;
+    const ChildWindow* id = nullptr;
+    void Set(View* v) {
+      view = v;
+      id = v;
+    }
+    void Clear() { Set(nullptr); }
+    void ClearIf(const ChildWindow* gone) {
+      if (gone == id) Clear();
+    }
+  };
+  Slot<SourceView> source_;
+  Slot<SfrView> sfr_;
+  Slot<RamView> inRam_;
+  Slot<RamView> in1kRam_;
+  Slot<BreakPointView> breakPoints_;
+  Slot<WatchView> watch_;
+  Slot<CommandView> command_;
 };
 
 }  // namespace vx930
