@@ -90,9 +90,7 @@ bool RunController::NormalRun() {
     return false;
   }
   runAfterStep_ = atBreak;
-  s_.Stopped = 0;
-  timer_.Enable();
-  controls_.SetRunningControls();
+  Started();
   return true;
 }
 
@@ -185,9 +183,7 @@ void RunController::FreeRun1Click() {
     ShowIdeMessage("Free RUN failed, Please Check Link!!");
     return;
   }
-  s_.Stopped = 0;
-  timer_.Enable();
-  controls_.SetRunningControls();
+  Started();
 }
 
 void RunController::Step1Click() {
@@ -206,9 +202,7 @@ void RunController::Step1Click() {
     ShowIdeMessage("Step Into failed, Please Check Link!!");
     return;
   }
-  s_.Stopped = 0;
-  timer_.Enable();
-  controls_.SetRunningControls();
+  Started();
 }
 
 void RunController::StepOver1Click() {
@@ -403,9 +397,8 @@ bool RunController::RunTo(uint32_t address) {
   return false;
 }
 
-void RunController::StartedByStage() {
-  s_.Stopped = 0;
-  timer_.Enable();
+void RunController::Started() {
+  PollOn();
   controls_.SetRunningControls();
 }
 

@@ -77,8 +77,8 @@ public:
   // For the source stages. Runs to the address with both breakpoints on it
   // (the user's parked first); a failed run ends the step.
   bool RunTo(uint32_t address);
-  // A stage sent its own command: running state, poll and controls.
-  void StartedByStage();
+  // A run or step starts the target: running state, poll and controls.
+  void Started();
   // A stage sent nothing: the poll goes on as if the target ran.
   void PollOn();
   // Ends what runs without reading the target: poll off, halted state and

@@ -103,14 +103,14 @@ bool SourceStepper::Stage(uint32_t pc, bool first, bool over) {
     case StageAct::RangeRun: {
       stagePc_ = pc;
       const int32_t procEnd = source ? source->ProcedureEnd(pc) : -1;
-      run_.StartedByStage();
+      run_.Started();
       stageSendFailed_ = !(ice && ice->RunRange(static_cast<uint16_t>(s_.StepEnd), static_cast<uint16_t>(procEnd)));
       break;
     }
     case StageAct::SingleStep:
       stagePc_ = pc;
       stageSendFailed_ = !(ice && ice->StepICE());
-      run_.StartedByStage();
+      run_.Started();
       break;
     case StageAct::Nothing:
       stagePc_ = pc;
