@@ -165,27 +165,24 @@ bool CCmdSet::Repeated(const IceFrame& frame, Reply& reply, std::size_t n, int t
   return false;
 }
 
-bool CCmdSet::SingleSend(const IceFrame& frame, Reply& reply, std::size_t n) {
-  const uint32_t replyMs = COM_Port::ReadTimeoutMs(static_cast<uint32_t>(n));
-  if (!SendWhole(frame, replyMs)) return false;
+bool CCmdSet::ReadTwice(Reply& reply, std::size_t n, uint32_t timeoutMs, Check check) {
   // The second read catches a reply that came after the first read's time-out.
   for (int r = 0; r < 2; ++r) {
-    const Read result = ReadReply(reply, n, replyMs, &CCmdSet::ReplyOk);
+    const Read result = ReadReply(reply, n, timeoutMs, check);
     if (result == Read::Good) return true;
     if (result == Read::OutOfTurn) break;
   }
   return false;
 }
 
+bool CCmdSet::SingleSend(const IceFrame& frame, Reply& reply, std::size_t n) {
+  const uint32_t replyMs = COM_Port::ReadTimeoutMs(static_cast<uint32_t>(n));
+  return SendWhole(frame, replyMs) && ReadTwice(reply, n, replyMs, &CCmdSet::ReplyOk);
+}
+
 bool CCmdSet::BlockSend(const IceFrame& frame, Reply& reply, std::size_t n) {
   const uint32_t replyMs = COM_Port::ReadTimeoutMs(static_cast<uint32_t>(n));
-  if (SendInThree(frame, replyMs)) {
-    for (int r = 0; r < 2; ++r) {
-      const Read result = ReadReply(reply, n, replyMs, &CCmdSet::ReplyOk);
-      if (result == Read::Good) return true;
-      if (result == Read::OutOfTurn) break;
-    }
-  }
+  if (SendInThree(frame, replyMs) && ReadTwice(reply, n, replyMs, &CCmdSet::ReplyOk)) return true;
   Pause();
   return false;
 }
@@ -195,15 +192,9 @@ bool CCmdSet::BusyCheck(uint8_t& status) {
   const IceFrame frame = *MakeFrame(0, 0, icBusyCheck);
   Reply reply;
   for (int pass = 0; pass < 2; ++pass) {
-    if (SendWhole(frame, kBusyReadMs)) {
-      for (int r = 0; r < 2; ++r) {
-        const Read result = ReadReply(reply, kShortReply, kBusyReadMs, &CCmdSet::StatusOk);
-        if (result == Read::Good) {
-          status = reply[3];
-          return true;
-        }
-        if (result == Read::OutOfTurn) break;
-      }
+    if (SendWhole(frame, kBusyReadMs) && ReadTwice(reply, kShortReply, kBusyReadMs, &CCmdSet::StatusOk)) {
+      status = reply[3];
+      return true;
     }
     Pause();
   }

@@ -156,6 +156,8 @@ private:
   bool ReadLine(uint8_t* buffer, std::size_t n, uint32_t timeoutMs, std::size_t& received);
   // Reads n bytes into reply (cleared first) and judges them with check.
   Read ReadReply(Reply& reply, std::size_t n, uint32_t timeoutMs, Check check);
+  // Up to two reads for one request's reply; an out-of-turn one ends them.
+  bool ReadTwice(Reply& reply, std::size_t n, uint32_t timeoutMs, Check check);
   // After a settle: true when nothing follows the reply just taken.
   bool Alone(uint32_t replyMs);
   void Unsettle(uint32_t replyMs);
