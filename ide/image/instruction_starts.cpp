@@ -31,11 +31,10 @@ int32_t CDecodeHex::MarkInstruction(int32_t address, uint8_t opcode) {
 }
 
 void CDecodeHex::MarkAllStarts() {
-  // This pass runs over all 64 K addresses on every load, most of them erased:
-  // MarkInstruction is inlined by hand, and erased stretches (0xFF, a one-byte
-  // instruction) are marked eight addresses at a time.
+  // This pass runs over all 64 K addresses on every load, most of them
+  // erased: erased stretches (0xFF, a one-byte instruction) are marked eight
+  // addresses at a time.
   const uint8_t* code = Code().data();
-  const OpcodeRow* table = OpcodeTable.data();
   uint8_t* starts = startMap_.data();
   constexpr uint64_t kErased = ~uint64_t{0};
   constexpr uint64_t kAllStarts = 0x0101010101010101;
@@ -48,10 +47,7 @@ void CDecodeHex::MarkAllStarts() {
     }
     if (a >= kTop) break;
     starts[a] = 1;
-    const int32_t end = a + table[code[a]].length;
-    if (end >= kTop) break;  // its operand bytes keep their marks, as MarkInstruction leaves them
-    for (int32_t i = a + 1; i < end; ++i) starts[i] = 0;
-    a = end;
+    a = MarkInstruction(a, code[a]);
   }
 }
 
