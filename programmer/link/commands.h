@@ -198,6 +198,8 @@ public:
   int ReadErrorAddress(uint32_t& address);
 
 private:
+  // Command, then its one reply byte when it was framed (reply 0 when not).
+  int Ask(uint8_t letter, std::initializer_list<uint8_t> params, uint32_t wait, uint16_t& reply);
   void WriteRegisters(const uint8_t (&numbers)[3], uint32_t value);
   void WriteCount(const std::array<uint8_t, 3>& count);
 
