@@ -10,7 +10,10 @@ namespace zolvek {
 
 int Commands::Command(uint8_t letter, std::span<const uint8_t> params) {
   const int status = link_.SendCommand(letter);
-  if (status != kStatusOk) return status;
+  return status != kStatusOk ? status : SendParams(params);
+}
+
+int Commands::SendParams(std::span<const uint8_t> params) {
   for (uint8_t b : params)
     if (!link_.SendByte(b)) return kStatusNotSent;
   return kStatusOk;
@@ -98,9 +101,7 @@ int Commands::Sram(uint8_t function, uint32_t address, uint32_t count) {
                            c[0],
                            c[1],
                            c[2]};
-  for (uint8_t b : rest)
-    if (!link_.SendByte(b)) return kStatusNotSent;
-  return kStatusOk;
+  return SendParams(rest);
 }
 
 int Commands::Map(bool card) {

@@ -198,6 +198,8 @@ public:
   int ReadErrorAddress(uint32_t& address);
 
 private:
+  // The parameter bytes after the command letter: 0, or 3 when one is not sent.
+  int SendParams(std::span<const uint8_t> params);
   // Command, then its one reply byte when it was framed (reply 0 when not).
   int Ask(uint8_t letter, std::initializer_list<uint8_t> params, uint32_t wait, uint16_t& reply);
   void WriteRegisters(const uint8_t (&numbers)[3], uint32_t value);
