@@ -1,6 +1,5 @@
 #include "programmer/link/buffer_transfers.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/messages.h"
@@ -35,8 +34,6 @@ int BufferTransfers::Download(const TransferContext& ctx, uint32_t address, uint
     Fail(Box::Download);
     return 1;
   }
-  auto place = [&](uint32_t i, uint8_t b) { window_[window ? (address + i) % TransferWindowSize : i] = b; };
-
   commands_.SetTransferRange(ctx.Zone, address, n);
   st.LinkStatus = sram ? commands_.Sram(kSramRead, address, n) : commands_.Download();
   if (st.LinkStatus != kStatusOk) {
@@ -44,26 +41,15 @@ int BufferTransfers::Download(const TransferContext& ctx, uint32_t address, uint
     commands_.RestoreDeviceRange(ctx.Zone);
     return 1;
   }
-  ProgrammerLink& link = commands_.Link();
-  bool ok = true;
-  if (!sram && link.IsUsb()) {
-    std::vector<uint8_t> block(UsbTransport::kBlockSize);
-    const std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
-    for (uint32_t i = 0; i < n && ok; i += UsbTransport::kBlockSize) {
-      const uint32_t len = std::min<uint32_t>(UsbTransport::kBlockSize, n - i);
-      ok = link.WriteBlock(zeros.data(), len) == 0 && link.ReadBlock(block.data(), len) == 0;
-      if (ok)
-        for (uint32_t k = 0; k < len; ++k) place(i + k, block[k]);
-    }
-  } else {
-    for (uint32_t i = 0; i < n && ok; ++i) {
-      uint16_t r = 0;
-      ok = link.SendByte(0) == 1 && ((r = link.ReceiveByte(reply_wait::kDownloadByte)) & 0x100) != 0;
-      if (ok) place(i, static_cast<uint8_t>(r));
-    }
-  }
+  // The bytes go through a copy of their window places, so that the bytes
+  // that did not come leave the window as it was.
+  auto at = [&](uint32_t i) -> uint8_t& { return window_[window ? (address + i) % TransferWindowSize : i]; };
+  std::vector<uint8_t> bytes(n);
+  for (uint32_t i = 0; i < n; ++i) bytes[i] = at(i);
+  const bool ok = commands_.ReadAnswered(bytes.data(), n, reply_wait::kDownloadByte, !sram) == 0;
+  for (uint32_t i = 0; i < n; ++i) at(i) = bytes[i];
   if (!ok) {
-    link.MarkSpoiled();
+    commands_.Link().MarkSpoiled();
     Fail(Box::Download);
   }
   commands_.RestoreDeviceRange(ctx.Zone);

@@ -120,10 +120,12 @@ int Commands::Fill(uint8_t value, uint16_t& reply) { return Ask(CMD_FILL, {value
 
 int Commands::ReadAnswered(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks) {
   if (usbBlocks && link_.IsUsb()) {
-    std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
+    const std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
+    std::vector<uint8_t> block(UsbTransport::kBlockSize);
     for (std::size_t i = 0; i < n; i += UsbTransport::kBlockSize) {
       const std::size_t len = std::min(UsbTransport::kBlockSize, n - i);
-      if (link_.WriteBlock(zeros.data(), len) || link_.ReadBlock(out + i, len)) return 1;
+      if (link_.WriteBlock(zeros.data(), len) || link_.ReadBlock(block.data(), len)) return 1;
+      std::copy_n(block.begin(), len, out + i);
     }
     return 0;
   }

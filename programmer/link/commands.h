@@ -162,7 +162,8 @@ public:
   // n bytes from the programmer, each asked for with a 0 ('D', 'g' 0xF1):
   // byte by byte, the 0 sent and then the byte read with the reply wait, or
   // on USB (when usbBlocks) in blocks of up to 256 zeros written and read
-  // back. 0 done / 1 a byte or block did not come.
+  // back. 0 done / 1 a byte or block did not come; what came before it is in
+  // out, and a block that failed leaves its part of out as it was.
   int ReadAnswered(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks = true);
   // n bytes the programmer sends unasked, each answered with a 0 once read
   // ('X' and the tables): byte by byte, or on USB (when usbBlocks) as
