@@ -16,16 +16,20 @@ bool UsbTransport::WaitTxEmpty(uint32_t ms) {
          }) == Poll::Done;
 }
 
+Poll UsbTransport::WaitQueued(uint32_t ms, FtCount& rx) {
+  return PollFor(ms, [&] {
+    if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) != FT_OK) return Poll::Fail;
+    return rx.value() > 0 ? Poll::Done : Poll::Wait;
+  });
+}
+
 int UsbTransport::UsbSend(uint8_t byte) { return UsbWriteBlock(&byte, 1) == 0 ? 1 : 0; }
 
 uint16_t UsbTransport::UsbReceive(uint32_t waitCount) {
   if (!IsOpen()) return 0;
   for (uint64_t pass = 0; pass <= waitCount; ++pass) {
-    const Poll queued = PollFor(state_.Timings.usbPassMs, [&] {
-      FtCount rx;
-      if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) != FT_OK) return Poll::Fail;
-      return rx.value() >= 1 ? Poll::Done : Poll::Wait;
-    });
+    FtCount rx;
+    const Poll queued = WaitQueued(state_.Timings.usbPassMs, rx);
     if (queued == Poll::Fail) return 0;
     if (queued == Poll::Done) {
       uint8_t byte = 0;
@@ -92,10 +96,7 @@ bool UsbTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
   bool quiet = false;
   while (platform::ElapsedSince(start) < limitMs) {
     FtCount rx;
-    const Poll queued = PollFor(quietMs, [&] {
-      if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) != FT_OK) return Poll::Fail;
-      return rx.value() > 0 ? Poll::Done : Poll::Wait;
-    });
+    const Poll queued = WaitQueued(quietMs, rx);
     if (queued == Poll::Fail) break;
     if (queued == Poll::Wait) {
       quiet = true;
