@@ -114,16 +114,12 @@ uint16_t LptTransport::TableBase() const {
 bool LptTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
   if (!IsOpen()) return false;
   if (quietMs == 0 && !port_->GetPin(kSelect)) return true;  // nothing offered: leave the port alone
-  const uint32_t start = platform::CurrentClock().Tick();
-  bool quiet = false;
   port_->WritePort(Address(kControlOffset), kControlInput);
-  while (platform::ElapsedSince(start) < limitMs) {
-    if (!PinHighWithin(kSelect, quietMs)) {
-      quiet = true;
-      break;
-    }
+  const bool quiet = DrainUntilQuiet(limitMs, [&] {
+    if (!PinHighWithin(kSelect, quietMs)) return Poll::Wait;
     TakeByte();
-  }
+    return Poll::Done;
+  });
   port_->WritePort(Address(kControlOffset), kControlOutput);
   return quiet;
 }

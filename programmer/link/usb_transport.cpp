@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/clock.h"
 #include "programmer/link/poll_wait.h"
 
 namespace zolvek {
@@ -92,20 +91,16 @@ bool UsbTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
     FtCount rx;
     if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) == FT_OK && rx.value() == 0) return true;
   }
-  const uint32_t start = platform::CurrentClock().Tick();
-  bool quiet = false;
-  while (platform::ElapsedSince(start) < limitMs) {
+  const bool quiet = DrainUntilQuiet(limitMs, [&] {
     FtCount rx;
     const Poll queued = WaitQueued(quietMs, rx);
-    if (queued == Poll::Fail) break;
-    if (queued == Poll::Wait) {
-      quiet = true;
-      break;
-    }
+    if (queued != Poll::Done) return queued;
     std::vector<uint8_t> drop(std::min<uint32_t>(rx.value(), 0x10000));
     FtCount got;
-    if (api_->FT_Read(state_.UsbHandle, drop.data(), static_cast<FT_DWORD>(drop.size()), got.get()) != FT_OK) break;
-  }
+    if (api_->FT_Read(state_.UsbHandle, drop.data(), static_cast<FT_DWORD>(drop.size()), got.get()) != FT_OK)
+      return Poll::Fail;
+    return Poll::Done;
+  });
   // Input only: bytes we wrote may still be on their way out.
   api_->FT_Purge(state_.UsbHandle, FT_PURGE_RX);
   return quiet;
