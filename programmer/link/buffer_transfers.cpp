@@ -56,46 +56,23 @@ int BufferTransfers::Download(const TransferContext& ctx, uint32_t address, uint
   return ok ? 0 : 1;
 }
 
-int BufferTransfers::UploadInternal(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes,
-                                    bool usbBlocks, Box box) {
+int BufferTransfers::Upload(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, bool sram,
+                            bool usbBlocks, Box box) {
   LinkState& st = commands_.State();
+  if (sram && st.NoMonitor != 0) return 1;
   const auto n = static_cast<uint32_t>(bytes.size());
   if (!RangeSound(ctx, address, n, TransferWindowSize)) {
     Fail(box);
     return 1;
   }
   commands_.SetTransferRange(ctx.Zone, address, n);
-  st.LinkStatus = commands_.Upload();
+  st.LinkStatus = sram ? commands_.Sram(kSramWrite, address, n) : commands_.Upload();
   if (st.LinkStatus != kStatusOk) {
     Fail(box);
     commands_.RestoreDeviceRange(ctx.Zone);
     return 1;
   }
   const bool ok = commands_.WriteBytes(bytes.data(), n, usbBlocks) == 0 && commands_.Link().SendByte(0) == 1;
-  if (!ok) {
-    commands_.Link().MarkSpoiled();
-    Fail(box);
-  }
-  commands_.RestoreDeviceRange(ctx.Zone);
-  return ok ? 0 : 1;
-}
-
-int BufferTransfers::UploadSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, Box box) {
-  LinkState& st = commands_.State();
-  if (st.NoMonitor != 0) return 1;
-  const auto n = static_cast<uint32_t>(bytes.size());
-  if (!RangeSound(ctx, address, n, TransferWindowSize)) {
-    Fail(box);
-    return 1;
-  }
-  commands_.SetTransferRange(ctx.Zone, address, n);
-  st.LinkStatus = commands_.Sram(kSramWrite, address, n);
-  if (st.LinkStatus != kStatusOk) {
-    Fail(box);
-    commands_.RestoreDeviceRange(ctx.Zone);
-    return 1;
-  }
-  const bool ok = commands_.WriteBytes(bytes.data(), n, false) == 0 && commands_.Link().SendByte(0) == 1;
   if (!ok) {
     commands_.Link().MarkSpoiled();
     Fail(box);
@@ -120,41 +97,32 @@ int BufferTransfers::DownloadBlockSram(const TransferContext& ctx, uint32_t addr
   return Download(ctx, address, n, false, true);
 }
 
-int BufferTransfers::UploadByteInternal(const TransferContext& ctx, uint32_t address) {
+int BufferTransfers::UploadOne(const TransferContext& ctx, uint32_t address, bool sram) {
   LinkState& st = commands_.State();
+  if (sram && st.NoMonitor != 0) return 1;
+  const Box box = sram ? Box::UploadData : Box::Upload;
   if (!RangeSound(ctx, address, 1, 1)) {
-    Fail(Box::Upload);
+    Fail(box);
     return 1;
   }
   commands_.SetTransferRange(ctx.Zone, address, 1);
-  st.LinkStatus = commands_.Command(CMD_UPLOADBYTE);
+  st.LinkStatus = sram ? commands_.Sram(kSramWrite, address, 1) : commands_.Command(CMD_UPLOADBYTE);
   const bool sent = st.LinkStatus == kStatusOk;
   const bool ok = sent && commands_.Link().SendByte(window_[address % TransferWindowSize]) == 1;
   if (!ok) {
     if (sent) commands_.Link().MarkSpoiled();
-    Fail(Box::Upload);
+    Fail(box);
   }
   commands_.RestoreDeviceRange(ctx.Zone);
   return ok ? 0 : 1;
 }
 
+int BufferTransfers::UploadByteInternal(const TransferContext& ctx, uint32_t address) {
+  return UploadOne(ctx, address, false);
+}
+
 int BufferTransfers::UploadByteSram(const TransferContext& ctx, uint32_t address) {
-  LinkState& st = commands_.State();
-  if (st.NoMonitor != 0) return 1;
-  if (!RangeSound(ctx, address, 1, 1)) {
-    Fail(Box::UploadData);
-    return 1;
-  }
-  commands_.SetTransferRange(ctx.Zone, address, 1);
-  st.LinkStatus = commands_.Sram(kSramWrite, address, 1);
-  const bool sent = st.LinkStatus == kStatusOk;
-  const bool ok = sent && commands_.Link().SendByte(window_[address % TransferWindowSize]) == 1;
-  if (!ok) {
-    if (sent) commands_.Link().MarkSpoiled();
-    Fail(Box::UploadData);
-  }
-  commands_.RestoreDeviceRange(ctx.Zone);
-  return ok ? 0 : 1;
+  return UploadOne(ctx, address, true);
 }
 
 int BufferTransfers::UploadBlockInternal(const TransferContext& ctx, uint32_t address, uint32_t n) {
@@ -162,7 +130,7 @@ int BufferTransfers::UploadBlockInternal(const TransferContext& ctx, uint32_t ad
     Fail(Box::Upload);
     return 1;
   }
-  return UploadInternal(ctx, address, std::span<const uint8_t>(window_.data(), n), true, Box::Upload);
+  return Upload(ctx, address, std::span<const uint8_t>(window_.data(), n), false, true, Box::Upload);
 }
 
 int BufferTransfers::UploadBlockSram(const TransferContext& ctx, uint32_t address, uint32_t n) {
@@ -171,7 +139,7 @@ int BufferTransfers::UploadBlockSram(const TransferContext& ctx, uint32_t addres
     Fail(Box::Upload);
     return 1;
   }
-  return UploadSram(ctx, address, std::span<const uint8_t>(window_.data(), n), Box::Upload);
+  return Upload(ctx, address, std::span<const uint8_t>(window_.data(), n), true, false, Box::Upload);
 }
 
 int BufferTransfers::UploadSerialInternal(const TransferContext& ctx, uint32_t address,
@@ -180,7 +148,7 @@ int BufferTransfers::UploadSerialInternal(const TransferContext& ctx, uint32_t a
     Fail(Box::UploadSerial);
     return 1;
   }
-  return UploadInternal(ctx, address, bytes, false, Box::UploadSerial);
+  return Upload(ctx, address, bytes, false, false, Box::UploadSerial);
 }
 
 int BufferTransfers::UploadSerialSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes) {
@@ -189,7 +157,7 @@ int BufferTransfers::UploadSerialSram(const TransferContext& ctx, uint32_t addre
     Fail(Box::UploadSerial);
     return 1;
   }
-  return UploadSram(ctx, address, bytes, Box::UploadSerial);
+  return Upload(ctx, address, bytes, true, false, Box::UploadSerial);
 }
 
 int BufferTransfers::DownloadWindow(const TransferContext& ctx, uint32_t address, uint32_t n) {
