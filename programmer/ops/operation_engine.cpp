@@ -217,8 +217,7 @@ bool OperationEngine::CheckTargetZone() const {
   // odd bytes of it.
   const bool passes = ops_.CurDriverId == 36 || ops_.CurDriverId == 63 || ops_.CurDriverId == 68;
   const uint64_t index = passes ? BufferIndex(last) : uint64_t{ops_.BufferStart} + last;
-  const uint64_t held = ops_.BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : ops_.BufferSizeBytes;
-  return index < held;
+  return index < ops_.HeldBufferBytes();
 }
 
 }  // namespace zolvek

@@ -61,8 +61,7 @@ int WriteSerialNumber(OpsState& ops, const SerialUpload& upload) {
     for (uint32_t i = 0; i < n; ++i) ops.PcBuffer[s.bufferAddress + i] = s.bytes[i];
     return 0;
   }
-  const uint64_t held = ops.BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : ops.BufferSizeBytes;
-  if (end > held || !upload) return 1;
+  if (end > ops.HeldBufferBytes() || !upload) return 1;
   return upload(s.bufferAddress, n);
 }
 
@@ -71,7 +70,7 @@ SerialUpload SerialUploadFor(BufferTransfers& transfers, const OpsState& ops) {
     TransferContext ctx;
     ctx.Kind = ops.BufferKind.IsInternal() ? TransferBuffer::Internal : TransferBuffer::SramCard;
     ctx.Zone = TargetZone{ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
-    ctx.BufferBytes = ops.BufferKind.IsInternal() ? kInternalBufferSizeKB * 1024 : ops.BufferSizeBytes;
+    ctx.BufferBytes = static_cast<uint32_t>(ops.HeldBufferBytes());
     const std::span<const uint8_t> bytes(ops.SerialNumberSettings.bytes.data(), n);
     return ops.BufferKind.IsInternal() ? transfers.UploadSerialInternal(ctx, address, bytes)
                                        : transfers.UploadSerialSram(ctx, address, bytes);
