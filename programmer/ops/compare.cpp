@@ -84,24 +84,14 @@ std::string DifferenceLine(uint32_t deviceAddress, uint8_t deviceByte, uint32_t 
   return line;
 }
 
-TransferContext TransferContextFor(const OpsState& ops) {
-  TransferContext ctx;
-  ctx.Kind = ops.BufferKind.IsPcMemory()   ? TransferBuffer::PcMemory
-             : ops.BufferKind.IsInternal() ? TransferBuffer::Internal
-                                           : TransferBuffer::SramCard;
-  ctx.Zone = TargetZone{ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
-  ctx.BufferBytes = static_cast<uint32_t>(ops.HeldBufferBytes());
-  return ctx;
-}
-
 RangeTransfers RangeTransfersFor(BufferTransfers& transfers, const OpsState& ops) {
   RangeTransfers t;
   t.window = transfers.TransferWindow();
   t.downloadBlock = [&transfers, &ops](uint32_t address, uint32_t n) {
-    return transfers.DownloadBlock(TransferContextFor(ops), address, n);
+    return transfers.DownloadBlock(TransferContextOf(ops), address, n);
   };
   t.uploadBlock = [&transfers, &ops](uint32_t address, uint32_t n) {
-    return transfers.UploadBlock(TransferContextFor(ops), address, n);
+    return transfers.UploadBlock(TransferContextOf(ops), address, n);
   };
   return t;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "programmer/link/progress.h"
+#include "programmer/ops/buffer_services.h"
 
 namespace zolvek {
 
@@ -67,10 +68,7 @@ int WriteSerialNumber(OpsState& ops, const SerialUpload& upload) {
 
 SerialUpload SerialUploadFor(BufferTransfers& transfers, const OpsState& ops) {
   return [&transfers, &ops](uint32_t address, uint32_t n) {
-    TransferContext ctx;
-    ctx.Kind = ops.BufferKind.IsInternal() ? TransferBuffer::Internal : TransferBuffer::SramCard;
-    ctx.Zone = TargetZone{ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
-    ctx.BufferBytes = static_cast<uint32_t>(ops.HeldBufferBytes());
+    const TransferContext ctx = TransferContextOf(ops);
     const std::span<const uint8_t> bytes(ops.SerialNumberSettings.bytes.data(), n);
     return ops.BufferKind.IsInternal() ? transfers.UploadSerialInternal(ctx, address, bytes)
                                        : transfers.UploadSerialSram(ctx, address, bytes);
