@@ -131,16 +131,6 @@ int VerifyStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc
 
 namespace {
 
-int BlockOp(OperationEngine& e, uint8_t code, uint8_t block) {
-  if (e.Open(code, true) != 0) return 1;
-  e.Link().Delay(60);
-  e.Link().SendByte(block);
-  const uint16_t status = e.Link().ReceiveByte(check_wait::kBlockOp);
-  if (status == 0) return 1;
-  if ((status & 0xFF) != 0) e.ReadErrorAddress(e.State().ErrorAddress);
-  return status & 0xFF;
-}
-
 int RunStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   switch (ChooseStreamWorker(e.Ops(), e.LinkKind())) {
     case StreamWorker::FromBuffer: return VerifyFromBuffer(e, dialog, dc);
@@ -168,8 +158,12 @@ FrameSteps BlockSteps(const char* text, FrameSteps::Zone zone) {
 
 }  // namespace
 
-int BlankCheckBlockOp(OperationEngine& e, uint8_t block) { return BlockOp(e, OP_BLANK_BLOCK, block); }
-int VerifyBlockOp(OperationEngine& e, uint8_t block) { return BlockOp(e, OP_VERIFY_STREAM, block); }
+int BlankCheckBlockOp(OperationEngine& e, uint8_t block) {
+  return BlockExchange(e, OP_BLANK_BLOCK, block, check_wait::kBlockOp);
+}
+int VerifyBlockOp(OperationEngine& e, uint8_t block) {
+  return BlockExchange(e, OP_VERIFY_STREAM, block, check_wait::kBlockOp);
+}
 
 int BlankCheckDevice(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   return e.RunFrame(Steps("Blank checking now!", true), dialog, [&] { return BlankCheckPages(e, dialog, dc); });

@@ -38,6 +38,10 @@ namespace zolvek {
 // Zone or buffer range that cannot be done); drawn as "Error !".
 inline constexpr int32_t kStatusRefused = 9;
 
+// The pause between an operation code and its parameter byte (a block, a
+// lock bit), for the programmer to get ready for it.
+inline constexpr uint16_t kParameterPauseMs = 60;
+
 // The counter field of an operation dialog: workers draw addresses in it.
 class CounterField {
 public:

@@ -233,15 +233,7 @@ int ProgramStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* d
 }
 
 int ProgramBlockOp(OperationEngine& e, uint8_t block) {
-  LinkState& st = e.State();
-  if (e.Open(OP_PROGRAM_STREAM, true) != 0) return 1;
-  e.Link().Delay(program_wait::kBlockNumberPauseMs);
-  e.Link().SendByte(block);
-  const uint16_t r = e.Link().ReceiveByte(program_wait::kBlock);
-  if (!(r & 0x100)) return 1;
-  const uint8_t status = static_cast<uint8_t>(r);
-  if (status != 0) e.ReadErrorAddress(st.ErrorAddress);
-  return status;
+  return BlockExchange(e, OP_PROGRAM_STREAM, block, program_wait::kBlock);
 }
 
 }  // namespace zolvek
