@@ -44,9 +44,6 @@ int CheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uin
   return FinishWorker(e, dc, blank ? kBlankFinish : kVerifyFinish, failed, aborted);
 }
 
-// The expected byte of device address DeviceStart + k (the zone was checked).
-uint8_t Expected(OperationEngine& e, uint32_t k) { return e.Ops().PcBuffer[e.BufferIndex(k)]; }
-
 // A stream worker refuses a zone it cannot stream: nothing is sent.
 bool StreamZoneRefused(OperationEngine& e, CounterField* dc) {
   if (e.CheckTargetZone() && e.Ops().BufferKind.IsPcMemory()) return false;
@@ -73,7 +70,7 @@ int VerifyStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, S
   StreamOut out(e, kind);
   bool failed = false, aborted = false;
   for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
-    if (!out.Put(static_cast<uint32_t>(a), Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)))) {
+    if (!out.Put(static_cast<uint32_t>(a), e.PcByte(static_cast<uint32_t>(a - ops.DeviceStart)))) {
       failed = true;
       break;
     }

@@ -177,6 +177,8 @@ public:
   // The PcBuffer index of device address DeviceStart + k under ByteSelect
   // (1 every byte, 2 even, 4 odd bytes).
   uint64_t BufferIndex(uint32_t k) const;
+  // The PcBuffer byte at BufferIndex(k); the Target Zone has been checked.
+  uint8_t& PcByte(uint32_t k) { return ops_.PcBuffer[BufferIndex(k)]; }
 
 private:
   Commands& commands_;
