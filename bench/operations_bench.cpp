@@ -123,11 +123,7 @@ void BM_Program64KAndReadBackOverPty(benchmark::State& state) {
   config.chip.family = static_cast<uint8_t>(device->family);
   config.chip.driverId = static_cast<uint8_t>(device->driverId);
   config.pace = true;
-  const auto origin = std::chrono::steady_clock::now();
-  sim::programmer::Programmer programmer(config, [origin] {
-    return static_cast<sim::programmer::Micros>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - origin).count());
-  });
+  sim::programmer::Programmer programmer(config, sim::programmer::Programmer::SteadyTime());
   sim::programmer::PtyServer server(programmer);
   server.SetSpinUs(2000);
   std::string error;
@@ -252,7 +248,8 @@ void BM_Program64KAndReadBackOverPty(benchmark::State& state) {
     c["program_verify_ratio_with_pty"] = bothS / bothFloorLimit;
     c["read_ratio_with_pty"] = readS / n / readFloorLimit;
     std::printf(
-        "pty round trip %.1f us; one round trip an exchange added to the limits: program+verify ratio %.3f, read %.3f\n",
+        "pty round trip %.1f us; one round trip an exchange added to the limits: program+verify ratio %.3f, read "
+        "%.3f\n",
         floorUs, bothS / bothFloorLimit, readS / n / readFloorLimit);
   }
   finish(nullptr);
