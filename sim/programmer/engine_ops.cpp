@@ -98,17 +98,18 @@ Task<void> Engine::Operate() {
       const bool late = lastArrival_ - codeAt >= kBlockParameterGapUs;
       if (late) {
         co_await BlockOp(static_cast<char>(base), first);
-      } else if (base == 'p') {
-        input_.push_front({first, lastArrival_});
-        if (!cur_.in.empty()) cur_.in.pop_back();
-        co_await ProgramStream(link);
-      } else if (link == Link::Com) {
+      } else if (base == 'v' && link == Link::Com) {
         if (first != 0xFF) Note("verify marker " + Hex2(first) + " is not FF");
         co_await VerifyStream(link, true);
       } else {
+        // The stream's first byte: put back for the stream to take.
         input_.push_front({first, lastArrival_});
         if (!cur_.in.empty()) cur_.in.pop_back();
-        co_await VerifyStream(link, false);
+        if (base == 'p') {
+          co_await ProgramStream(link);
+        } else {
+          co_await VerifyStream(link, false);
+        }
       }
       break;
     }
