@@ -74,6 +74,13 @@ Task<void> Engine::Operate() {
     if (r.kind == FaultKind::FailAt) chip_.SetFailAddress(r.arg);
   }
   const ChipParams& p = chip_.Params();
+  // The table's place in space 1: a table of up to 256 bytes at 0xFF00, a longer one at 0.
+  std::vector<uint8_t>& table = chip_.Table();
+  const uint32_t tableBase = table.size() <= 256 ? 0xFF00 : 0;
+  auto programTable = [&] {
+    for (size_t i = 0; i < table.size(); ++i) table[i] = space1_[(tableBase + i) & 0xFFFF];
+    Spend(Micros{p.fuseProgramMs} * 1000);
+  };
 
   switch (base) {
     case 'P':
@@ -159,10 +166,7 @@ Task<void> Engine::Operate() {
           Note("not erasable");
           break;
         }
-        auto& table = chip_.Table();
-        const uint32_t from = table.size() <= 256 ? 0xFF00 : 0;
-        for (size_t i = 0; i < table.size(); ++i) table[i] = space1_[(from + i) & 0xFFFF];
-        Spend(Micros{p.fuseProgramMs} * 1000);
+        programTable();
         Note("table programmed");
         Send(kStatusOk);
         break;
@@ -172,23 +176,16 @@ Task<void> Engine::Operate() {
       Note("chip erased");
       Send(kStatusOk);
       break;
-    case 'N': {
-      auto& table = chip_.Table();
-      const uint32_t from = table.size() <= 256 ? 0xFF00 : 0;
-      for (size_t i = 0; i < table.size(); ++i) table[i] = space1_[(from + i) & 0xFFFF];
-      Spend(Micros{p.fuseProgramMs} * 1000);
+    case 'N':
+      programTable();
       Note("table programmed, " + std::to_string(table.size()) + " bytes");
       Send(table.empty() ? kStatusBadParameter : kStatusOk);
       break;
-    }
-    case 'n': {
-      const auto& table = chip_.Table();
-      const uint32_t to = table.size() <= 256 ? 0xFF00 : 0;
-      for (size_t i = 0; i < table.size(); ++i) space1_[(to + i) & 0xFFFF] = table[i];
+    case 'n':
+      for (size_t i = 0; i < table.size(); ++i) space1_[(tableBase + i) & 0xFFFF] = table[i];
       Note("table read");
       Send(kStatusOk);
       break;
-    }
     case 'S': {
       const auto id = chip_.Id();
       auto shown = id;
