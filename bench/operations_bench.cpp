@@ -186,7 +186,6 @@ void BM_Program64KAndReadBackOverPty(benchmark::State& state) {
   uint64_t runs = 0;
   for (auto _ : state) {
     programmer.Access([](sim::programmer::Engine& e) { e.GetChip().Erase(); });
-    std::fill(ops.PcBuffer.begin(), ops.PcBuffer.begin() + kSize, 0);
     std::copy(image.begin(), image.end(), ops.PcBuffer.begin());
     uint64_t before = tx + rx;
     auto t0 = std::chrono::steady_clock::now();
