@@ -123,11 +123,7 @@ void BM_Program64KAndReadBackOverPty(benchmark::State& state) {
   config.chip.family = static_cast<uint8_t>(device->family);
   config.chip.driverId = static_cast<uint8_t>(device->driverId);
   config.pace = true;
-  const auto origin = std::chrono::steady_clock::now();
-  sim::programmer::Programmer programmer(config, [origin] {
-    return static_cast<sim::programmer::Micros>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - origin).count());
-  });
+  sim::programmer::Programmer programmer(config, sim::programmer::Programmer::SteadyTime());
   sim::programmer::PtyServer server(programmer);
   server.SetSpinUs(2000);
   std::string error;
@@ -190,7 +186,6 @@ void BM_Program64KAndReadBackOverPty(benchmark::State& state) {
   uint64_t runs = 0;
   for (auto _ : state) {
     programmer.Access([](sim::programmer::Engine& e) { e.GetChip().Erase(); });
-    std::fill(ops.PcBuffer.begin(), ops.PcBuffer.begin() + kSize, 0);
     std::copy(image.begin(), image.end(), ops.PcBuffer.begin());
     uint64_t before = tx + rx;
     auto t0 = std::chrono::steady_clock::now();
@@ -252,7 +247,8 @@ void BM_Program64KAndReadBackOverPty(benchmark::State& state) {
     c["program_verify_ratio_with_pty"] = bothS / bothFloorLimit;
     c["read_ratio_with_pty"] = readS / n / readFloorLimit;
     std::printf(
-        "pty round trip %.1f us; one round trip an exchange added to the limits: program+verify ratio %.3f, read %.3f\n",
+        "pty round trip %.1f us; one round trip an exchange added to the limits: program+verify ratio %.3f, read "
+        "%.3f\n",
         floorUs, bothS / bothFloorLimit, readS / n / readFloorLimit);
   }
   finish(nullptr);

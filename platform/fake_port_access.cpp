@@ -65,6 +65,11 @@ void FakePortAccess::WriteControl(uint8_t value) {
   }
 }
 
+void FakePortAccess::WriteData(uint8_t value) {
+  data_ = value;
+  if (device_) device_->DataWritten(value);
+}
+
 uint8_t FakePortAccess::ReadPort(uint16_t address) {
   std::lock_guard lock(mutex_);
   const uint16_t base = LptBaseAddress();
@@ -84,8 +89,7 @@ void FakePortAccess::WritePort(uint16_t address, uint8_t value) {
   std::lock_guard lock(mutex_);
   const uint16_t base = LptBaseAddress();
   if (address == base) {
-    data_ = value;
-    if (device_) device_->DataWritten(value);
+    WriteData(value);
   } else if (address == base + 2) {
     WriteControl(value);
   } else if (address == base + 0x402) {
@@ -95,14 +99,8 @@ void FakePortAccess::WritePort(uint16_t address, uint8_t value) {
 
 bool FakePortAccess::GetPin(int pin) {
   std::lock_guard lock(mutex_);
-  const PinPlace place = ParallelPin(pin);
-  switch (place.reg) {
-    case PinPlace::Status: return device_ && device_->InputPin(pin);
-    case PinPlace::Control: return PinLevel(place, control_);
-    case PinPlace::Data: return PinLevel(place, data_);
-    case PinPlace::None: return false;
-  }
-  return false;
+  if (ParallelPin(pin).reg == PinPlace::Status) return device_ && device_->InputPin(pin);
+  return OutputPin(pin);
 }
 
 void FakePortAccess::SetPin(int pin, bool high) {
@@ -111,8 +109,7 @@ void FakePortAccess::SetPin(int pin, bool high) {
   if (place.reg == PinPlace::Control) {
     WriteControl(WithPinLevel(place, control_, high));
   } else if (place.reg == PinPlace::Data) {
-    data_ = WithPinLevel(place, data_, high);
-    if (device_) device_->DataWritten(data_);
+    WriteData(WithPinLevel(place, data_, high));
   }
 }
 

@@ -61,6 +61,7 @@ public:
 
 private:
   void WriteControl(uint8_t value);
+  void WriteData(uint8_t value);
 
   mutable std::recursive_mutex mutex_;
   std::vector<uint16_t> bases_;

@@ -1,6 +1,5 @@
 #include "programmer/link/buffer_transfers.h"
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/messages.h"
@@ -35,8 +34,6 @@ int BufferTransfers::Download(const TransferContext& ctx, uint32_t address, uint
     Fail(Box::Download);
     return 1;
   }
-  auto place = [&](uint32_t i, uint8_t b) { window_[window ? (address + i) % TransferWindowSize : i] = b; };
-
   commands_.SetTransferRange(ctx.Zone, address, n);
   st.LinkStatus = sram ? commands_.Sram(kSramRead, address, n) : commands_.Download();
   if (st.LinkStatus != kStatusOk) {
@@ -44,72 +41,38 @@ int BufferTransfers::Download(const TransferContext& ctx, uint32_t address, uint
     commands_.RestoreDeviceRange(ctx.Zone);
     return 1;
   }
-  ProgrammerLink& link = commands_.Link();
-  bool ok = true;
-  if (!sram && link.IsUsb()) {
-    std::vector<uint8_t> block(UsbTransport::kBlockSize);
-    const std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
-    for (uint32_t i = 0; i < n && ok; i += UsbTransport::kBlockSize) {
-      const uint32_t len = std::min<uint32_t>(UsbTransport::kBlockSize, n - i);
-      ok = link.WriteBlock(zeros.data(), len) == 0 && link.ReadBlock(block.data(), len) == 0;
-      if (ok)
-        for (uint32_t k = 0; k < len; ++k) place(i + k, block[k]);
-    }
-  } else {
-    for (uint32_t i = 0; i < n && ok; ++i) {
-      uint16_t r = 0;
-      ok = link.SendByte(0) == 1 && ((r = link.ReceiveByte(reply_wait::kDownloadByte)) & 0x100) != 0;
-      if (ok) place(i, static_cast<uint8_t>(r));
-    }
-  }
+  // The bytes go through a copy of their window places, so that the bytes
+  // that did not come leave the window as it was.
+  auto at = [&](uint32_t i) -> uint8_t& { return window_[window ? (address + i) % TransferWindowSize : i]; };
+  std::vector<uint8_t> bytes(n);
+  for (uint32_t i = 0; i < n; ++i) bytes[i] = at(i);
+  const bool ok = commands_.ReadAnswered(bytes.data(), n, reply_wait::kDownloadByte, !sram) == 0;
+  for (uint32_t i = 0; i < n; ++i) at(i) = bytes[i];
   if (!ok) {
-    link.MarkSpoiled();
+    commands_.Link().MarkSpoiled();
     Fail(Box::Download);
   }
   commands_.RestoreDeviceRange(ctx.Zone);
   return ok ? 0 : 1;
 }
 
-int BufferTransfers::UploadInternal(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes,
-                                    bool usbBlocks, Box box) {
+int BufferTransfers::Upload(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, bool sram,
+                            bool usbBlocks, Box box) {
   LinkState& st = commands_.State();
+  if (sram && st.NoMonitor != 0) return 1;
   const auto n = static_cast<uint32_t>(bytes.size());
   if (!RangeSound(ctx, address, n, TransferWindowSize)) {
     Fail(box);
     return 1;
   }
   commands_.SetTransferRange(ctx.Zone, address, n);
-  st.LinkStatus = commands_.Upload();
+  st.LinkStatus = sram ? commands_.Sram(kSramWrite, address, n) : commands_.Upload();
   if (st.LinkStatus != kStatusOk) {
     Fail(box);
     commands_.RestoreDeviceRange(ctx.Zone);
     return 1;
   }
   const bool ok = commands_.WriteBytes(bytes.data(), n, usbBlocks) == 0 && commands_.Link().SendByte(0) == 1;
-  if (!ok) {
-    commands_.Link().MarkSpoiled();
-    Fail(box);
-  }
-  commands_.RestoreDeviceRange(ctx.Zone);
-  return ok ? 0 : 1;
-}
-
-int BufferTransfers::UploadSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, Box box) {
-  LinkState& st = commands_.State();
-  if (st.NoMonitor != 0) return 1;
-  const auto n = static_cast<uint32_t>(bytes.size());
-  if (!RangeSound(ctx, address, n, TransferWindowSize)) {
-    Fail(box);
-    return 1;
-  }
-  commands_.SetTransferRange(ctx.Zone, address, n);
-  st.LinkStatus = commands_.Sram(kSramWrite, address, n);
-  if (st.LinkStatus != kStatusOk) {
-    Fail(box);
-    commands_.RestoreDeviceRange(ctx.Zone);
-    return 1;
-  }
-  const bool ok = commands_.WriteBytes(bytes.data(), n, false) == 0 && commands_.Link().SendByte(0) == 1;
   if (!ok) {
     commands_.Link().MarkSpoiled();
     Fail(box);
@@ -134,41 +97,32 @@ int BufferTransfers::DownloadBlockSram(const TransferContext& ctx, uint32_t addr
   return Download(ctx, address, n, false, true);
 }
 
-int BufferTransfers::UploadByteInternal(const TransferContext& ctx, uint32_t address) {
+int BufferTransfers::UploadOne(const TransferContext& ctx, uint32_t address, bool sram) {
   LinkState& st = commands_.State();
+  if (sram && st.NoMonitor != 0) return 1;
+  const Box box = sram ? Box::UploadData : Box::Upload;
   if (!RangeSound(ctx, address, 1, 1)) {
-    Fail(Box::Upload);
+    Fail(box);
     return 1;
   }
   commands_.SetTransferRange(ctx.Zone, address, 1);
-  st.LinkStatus = commands_.Command(CMD_UPLOADBYTE);
+  st.LinkStatus = sram ? commands_.Sram(kSramWrite, address, 1) : commands_.Command(CMD_UPLOADBYTE);
   const bool sent = st.LinkStatus == kStatusOk;
   const bool ok = sent && commands_.Link().SendByte(window_[address % TransferWindowSize]) == 1;
   if (!ok) {
     if (sent) commands_.Link().MarkSpoiled();
-    Fail(Box::Upload);
+    Fail(box);
   }
   commands_.RestoreDeviceRange(ctx.Zone);
   return ok ? 0 : 1;
 }
 
+int BufferTransfers::UploadByteInternal(const TransferContext& ctx, uint32_t address) {
+  return UploadOne(ctx, address, false);
+}
+
 int BufferTransfers::UploadByteSram(const TransferContext& ctx, uint32_t address) {
-  LinkState& st = commands_.State();
-  if (st.NoMonitor != 0) return 1;
-  if (!RangeSound(ctx, address, 1, 1)) {
-    Fail(Box::UploadData);
-    return 1;
-  }
-  commands_.SetTransferRange(ctx.Zone, address, 1);
-  st.LinkStatus = commands_.Sram(kSramWrite, address, 1);
-  const bool sent = st.LinkStatus == kStatusOk;
-  const bool ok = sent && commands_.Link().SendByte(window_[address % TransferWindowSize]) == 1;
-  if (!ok) {
-    if (sent) commands_.Link().MarkSpoiled();
-    Fail(Box::UploadData);
-  }
-  commands_.RestoreDeviceRange(ctx.Zone);
-  return ok ? 0 : 1;
+  return UploadOne(ctx, address, true);
 }
 
 int BufferTransfers::UploadBlockInternal(const TransferContext& ctx, uint32_t address, uint32_t n) {
@@ -176,7 +130,7 @@ int BufferTransfers::UploadBlockInternal(const TransferContext& ctx, uint32_t ad
     Fail(Box::Upload);
     return 1;
   }
-  return UploadInternal(ctx, address, std::span<const uint8_t>(window_.data(), n), true, Box::Upload);
+  return Upload(ctx, address, std::span<const uint8_t>(window_.data(), n), false, true, Box::Upload);
 }
 
 int BufferTransfers::UploadBlockSram(const TransferContext& ctx, uint32_t address, uint32_t n) {
@@ -185,7 +139,7 @@ int BufferTransfers::UploadBlockSram(const TransferContext& ctx, uint32_t addres
     Fail(Box::Upload);
     return 1;
   }
-  return UploadSram(ctx, address, std::span<const uint8_t>(window_.data(), n), Box::Upload);
+  return Upload(ctx, address, std::span<const uint8_t>(window_.data(), n), true, false, Box::Upload);
 }
 
 int BufferTransfers::UploadSerialInternal(const TransferContext& ctx, uint32_t address,
@@ -194,7 +148,7 @@ int BufferTransfers::UploadSerialInternal(const TransferContext& ctx, uint32_t a
     Fail(Box::UploadSerial);
     return 1;
   }
-  return UploadInternal(ctx, address, bytes, false, Box::UploadSerial);
+  return Upload(ctx, address, bytes, false, false, Box::UploadSerial);
 }
 
 int BufferTransfers::UploadSerialSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes) {
@@ -203,7 +157,7 @@ int BufferTransfers::UploadSerialSram(const TransferContext& ctx, uint32_t addre
     Fail(Box::UploadSerial);
     return 1;
   }
-  return UploadSram(ctx, address, bytes, Box::UploadSerial);
+  return Upload(ctx, address, bytes, true, false, Box::UploadSerial);
 }
 
 int BufferTransfers::DownloadWindow(const TransferContext& ctx, uint32_t address, uint32_t n) {

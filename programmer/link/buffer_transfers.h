@@ -82,9 +82,11 @@ private:
   bool RangeSound(const TransferContext& ctx, uint32_t address, uint32_t n, uint32_t most) const;
   void Fail(Box box);
   int Download(const TransferContext& ctx, uint32_t address, uint32_t n, bool window, bool sram);
-  int UploadInternal(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, bool usbBlocks,
-                     Box box);
-  int UploadSram(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, Box box);
+  // The card (sram) is refused while NoMonitor is set; its bytes go one by
+  // one, the internal buffer's in USB blocks when usbBlocks.
+  int Upload(const TransferContext& ctx, uint32_t address, std::span<const uint8_t> bytes, bool sram, bool usbBlocks,
+             Box box);
+  int UploadOne(const TransferContext& ctx, uint32_t address, bool sram);
 
   Commands& commands_;
   TransferWindowBytes window_{};

@@ -1,7 +1,7 @@
 #include "programmer/link/com_transport.h"
 
-#include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "programmer/link/poll_wait.h"
 
 namespace zolvek {
 
@@ -104,17 +104,12 @@ int ComTransport::ComCommand(uint8_t code) {
 
 bool ComTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
   if (!line_) return false;
-  const uint32_t start = platform::CurrentClock().Tick();
-  bool quiet = false;
-  while (platform::ElapsedSince(start) < limitMs) {
+  const bool quiet = DrainUntilQuiet(limitMs, [&] {
     uint8_t byte = 0;
     std::size_t got = 0;
-    if (!line_->Read(&byte, 1, quietMs, got)) break;
-    if (got == 0) {
-      quiet = true;
-      break;
-    }
-  }
+    if (!line_->Read(&byte, 1, quietMs, got)) return Poll::Fail;
+    return got == 0 ? Poll::Wait : Poll::Done;
+  });
   // Input only: bytes we wrote may still be on their way out.
   line_->PurgeRx();
   return quiet;

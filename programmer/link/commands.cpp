@@ -10,18 +10,23 @@ namespace zolvek {
 
 int Commands::Command(uint8_t letter, std::span<const uint8_t> params) {
   const int status = link_.SendCommand(letter);
-  if (status != kStatusOk) return status;
+  return status != kStatusOk ? status : SendParams(params);
+}
+
+int Commands::SendParams(std::span<const uint8_t> params) {
   for (uint8_t b : params)
     if (!link_.SendByte(b)) return kStatusNotSent;
   return kStatusOk;
 }
 
-int Commands::Pack(uint16_t& reply) {
+int Commands::Ask(uint8_t letter, std::initializer_list<uint8_t> params, uint32_t wait, uint16_t& reply) {
   reply = 0;
-  const int status = Command(CMD_PACK);
-  if (status == kStatusOk) reply = Reply(reply_wait::kPack);
+  const int status = Command(letter, params);
+  if (status == kStatusOk) reply = Reply(wait);
   return status;
 }
+
+int Commands::Pack(uint16_t& reply) { return Ask(CMD_PACK, {}, reply_wait::kPack, reply); }
 
 int Commands::GetMemory(uint16_t address, uint8_t count, uint8_t* out) {
   const int status = Command(CMD_GETMEM, {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8), count, 1});
@@ -41,35 +46,19 @@ int Commands::Setup() {
   return status;
 }
 
-int Commands::QueryCardSize(uint16_t& reply) {
-  reply = 0;
-  const int status = Command(CMD_SETUP, {0x7A, 0, 0xF0});
-  if (status == kStatusOk) reply = Reply(reply_wait::kSetupQuery);
-  return status;
-}
+int Commands::QueryCardSize(uint16_t& reply) { return Ask(CMD_SETUP, {0x7A, 0, 0xF0}, reply_wait::kSetupQuery, reply); }
 
 int Commands::QueryCardStatus(uint16_t& reply) {
-  reply = 0;
-  const int status = Command(CMD_SETUP, {0x43, 0, 0xF0});
-  if (status != kStatusOk) return status;
-  reply = Reply(reply_wait::kSetupQuery);
-  link_.Delay(pause_ms::kCardStatus);
+  const int status = Ask(CMD_SETUP, {0x43, 0, 0xF0}, reply_wait::kSetupQuery, reply);
+  if (status == kStatusOk) link_.Delay(pause_ms::kCardStatus);
   return status;
 }
 
 int Commands::GetRegister(uint8_t number, uint16_t& reply) {
-  reply = 0;
-  const int status = Command(CMD_GETREG, {number});
-  if (status == kStatusOk) reply = Reply(reply_wait::kRegister);
-  return status;
+  return Ask(CMD_GETREG, {number}, reply_wait::kRegister, reply);
 }
 
-int Commands::Key(uint16_t& reply) {
-  reply = 0;
-  const int status = Command(CMD_KEY);
-  if (status == kStatusOk) reply = Reply(reply_wait::kKey);
-  return status;
-}
+int Commands::Key(uint16_t& reply) { return Ask(CMD_KEY, {}, reply_wait::kKey, reply); }
 
 int Commands::LoadDriverHeader(uint32_t n) {
   const auto count = TwoLevelCount(n);
@@ -112,9 +101,7 @@ int Commands::Sram(uint8_t function, uint32_t address, uint32_t count) {
                            c[0],
                            c[1],
                            c[2]};
-  for (uint8_t b : rest)
-    if (!link_.SendByte(b)) return kStatusNotSent;
-  return kStatusOk;
+  return SendParams(rest);
 }
 
 int Commands::Map(bool card) {
@@ -129,19 +116,16 @@ int Commands::SramQuery() {
   return status;
 }
 
-int Commands::Fill(uint8_t value, uint16_t& reply) {
-  reply = 0;
-  const int status = Command(CMD_FILL, {value});
-  if (status == kStatusOk) reply = Reply(reply_wait::kFill);
-  return status;
-}
+int Commands::Fill(uint8_t value, uint16_t& reply) { return Ask(CMD_FILL, {value}, reply_wait::kFill, reply); }
 
 int Commands::ReadAnswered(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks) {
   if (usbBlocks && link_.IsUsb()) {
-    std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
+    const std::vector<uint8_t> zeros(UsbTransport::kBlockSize, 0);
+    std::vector<uint8_t> block(UsbTransport::kBlockSize);
     for (std::size_t i = 0; i < n; i += UsbTransport::kBlockSize) {
       const std::size_t len = std::min(UsbTransport::kBlockSize, n - i);
-      if (link_.WriteBlock(zeros.data(), len) || link_.ReadBlock(out + i, len)) return 1;
+      if (link_.WriteBlock(zeros.data(), len) || link_.ReadBlock(block.data(), len)) return 1;
+      std::copy_n(block.begin(), len, out + i);
     }
     return 0;
   }

@@ -162,7 +162,8 @@ public:
   // n bytes from the programmer, each asked for with a 0 ('D', 'g' 0xF1):
   // byte by byte, the 0 sent and then the byte read with the reply wait, or
   // on USB (when usbBlocks) in blocks of up to 256 zeros written and read
-  // back. 0 done / 1 a byte or block did not come.
+  // back. 0 done / 1 a byte or block did not come; what came before it is in
+  // out, and a block that failed leaves its part of out as it was.
   int ReadAnswered(uint8_t* out, std::size_t n, uint32_t wait, bool usbBlocks = true);
   // n bytes the programmer sends unasked, each answered with a 0 once read
   // ('X' and the tables): byte by byte, or on USB (when usbBlocks) as
@@ -198,6 +199,10 @@ public:
   int ReadErrorAddress(uint32_t& address);
 
 private:
+  // The parameter bytes after the command letter: 0, or 3 when one is not sent.
+  int SendParams(std::span<const uint8_t> params);
+  // Command, then its one reply byte when it was framed (reply 0 when not).
+  int Ask(uint8_t letter, std::initializer_list<uint8_t> params, uint32_t wait, uint16_t& reply);
   void WriteRegisters(const uint8_t (&numbers)[3], uint32_t value);
   void WriteCount(const std::array<uint8_t, 3>& count);
 

@@ -39,11 +39,8 @@ int NegotiateRate(Commands& commands, int first) {
   if (p != Probe::Answered) return 1;
   if (!SendRateCode(link)) return 1;
 
-  if (!link.Com().ComSetRate(link.State().BaudIndex)) return 1;
-  link.Delay(kSettleMs);
-  link.Com().ComPurge();
-  link.Delay(kSettleMs);
-  if (link.SendCommand(CMD_MODE) != kStatusOk) return 1;
+  // Confirm at the new rate: the same probe, answered there.
+  if (ProbeRate(link, link.State().BaudIndex) != Probe::Answered) return 1;
   return SendRateCode(link) ? 0 : 1;
 }
 

@@ -14,6 +14,10 @@ constexpr int kSelect = 13;
 constexpr int kError = 15;
 }  // namespace
 
+bool LptTransport::PinHighWithin(int pin, uint32_t ms) {
+  return PollFor(ms, [&] { return port_->GetPin(pin) ? Poll::Done : Poll::Wait; }) == Poll::Done;
+}
+
 void LptTransport::LptInit() {
   if (!IsOpen()) return;
   const uint8_t ecr = port_->ReadPort(Address(kEcrOffset));
@@ -26,8 +30,7 @@ void LptTransport::LptInit() {
 
 int LptTransport::LptSend(uint8_t byte) {
   if (!IsOpen()) return 0;
-  const Poll ready = PollFor(state_.Timings.lptSendMs, [&] { return port_->GetPin(kError) ? Poll::Done : Poll::Wait; });
-  if (ready != Poll::Done) return 0;
+  if (!PinHighWithin(kError, state_.Timings.lptSendMs)) return 0;
   port_->WritePort(Address(kDataOffset), byte);
   port_->SetPin(kStrobe, false);
   port_->SetPin(kStrobe, true);
@@ -45,9 +48,7 @@ uint16_t LptTransport::LptReceive(uint32_t waitCount) {
   if (!IsOpen()) return 0;
   port_->WritePort(Address(kControlOffset), kControlInput);
   for (uint64_t pass = 0; pass <= waitCount; ++pass) {
-    const Poll offered =
-        PollFor(state_.Timings.lptPassMs, [&] { return port_->GetPin(kSelect) ? Poll::Done : Poll::Wait; });
-    if (offered == Poll::Done) {
+    if (PinHighWithin(kSelect, state_.Timings.lptPassMs)) {
       const uint8_t byte = TakeByte();
       port_->WritePort(Address(kControlOffset), kControlOutput);
       return static_cast<uint16_t>(0x100 | byte);
@@ -113,17 +114,12 @@ uint16_t LptTransport::TableBase() const {
 bool LptTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
   if (!IsOpen()) return false;
   if (quietMs == 0 && !port_->GetPin(kSelect)) return true;  // nothing offered: leave the port alone
-  const uint32_t start = platform::CurrentClock().Tick();
-  bool quiet = false;
   port_->WritePort(Address(kControlOffset), kControlInput);
-  while (platform::ElapsedSince(start) < limitMs) {
-    const Poll offered = PollFor(quietMs, [&] { return port_->GetPin(kSelect) ? Poll::Done : Poll::Wait; });
-    if (offered != Poll::Done) {
-      quiet = true;
-      break;
-    }
+  const bool quiet = DrainUntilQuiet(limitMs, [&] {
+    if (!PinHighWithin(kSelect, quietMs)) return Poll::Wait;
     TakeByte();
-  }
+    return Poll::Done;
+  });
   port_->WritePort(Address(kControlOffset), kControlOutput);
   return quiet;
 }

@@ -58,6 +58,8 @@ public:
 private:
   uint16_t Address(uint16_t offset) const { return static_cast<uint16_t>(state_.LptBase + offset); }
   uint8_t TakeByte();
+  // Whether the pin goes high within ms (polled on the current clock).
+  bool PinHighWithin(int pin, uint32_t ms);
 
   LinkState& state_;
   platform::PortAccess* port_ = nullptr;

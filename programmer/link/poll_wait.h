@@ -1,4 +1,5 @@
-// Time-bounded polling on the current clock, shared by the transports.
+// Time-bounded polling and draining on the current clock, shared by the
+// transports.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +26,20 @@ Poll PollFor(uint32_t ms, Probe&& probe) {
     if (clock.Tick() - start >= ms) return Poll::Wait;
     if (i >= kSpinProbes) clock.Sleep(1);
   }
+}
+
+// Drops what a line still offers until it has been quiet, at most limitMs in
+// all. take() waits one quiet time for input and drops what came: Done when
+// it dropped something, Wait when nothing came, Fail when the line failed.
+// True when the line went quiet.
+template <class Take>
+bool DrainUntilQuiet(uint32_t limitMs, Take&& take) {
+  const uint32_t start = platform::CurrentClock().Tick();
+  while (platform::ElapsedSince(start) < limitMs) {
+    const Poll p = take();
+    if (p != Poll::Done) return p == Poll::Wait;
+  }
+  return false;
 }
 
 }  // namespace zolvek

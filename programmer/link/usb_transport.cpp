@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/clock.h"
 #include "programmer/link/poll_wait.h"
 
 namespace zolvek {
@@ -16,16 +15,20 @@ bool UsbTransport::WaitTxEmpty(uint32_t ms) {
          }) == Poll::Done;
 }
 
+Poll UsbTransport::WaitQueued(uint32_t ms, FtCount& rx) {
+  return PollFor(ms, [&] {
+    if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) != FT_OK) return Poll::Fail;
+    return rx.value() > 0 ? Poll::Done : Poll::Wait;
+  });
+}
+
 int UsbTransport::UsbSend(uint8_t byte) { return UsbWriteBlock(&byte, 1) == 0 ? 1 : 0; }
 
 uint16_t UsbTransport::UsbReceive(uint32_t waitCount) {
   if (!IsOpen()) return 0;
   for (uint64_t pass = 0; pass <= waitCount; ++pass) {
-    const Poll queued = PollFor(state_.Timings.usbPassMs, [&] {
-      FtCount rx;
-      if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) != FT_OK) return Poll::Fail;
-      return rx.value() >= 1 ? Poll::Done : Poll::Wait;
-    });
+    FtCount rx;
+    const Poll queued = WaitQueued(state_.Timings.usbPassMs, rx);
     if (queued == Poll::Fail) return 0;
     if (queued == Poll::Done) {
       uint8_t byte = 0;
@@ -88,23 +91,16 @@ bool UsbTransport::DrainQuiet(uint32_t quietMs, uint32_t limitMs) {
     FtCount rx;
     if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) == FT_OK && rx.value() == 0) return true;
   }
-  const uint32_t start = platform::CurrentClock().Tick();
-  bool quiet = false;
-  while (platform::ElapsedSince(start) < limitMs) {
+  const bool quiet = DrainUntilQuiet(limitMs, [&] {
     FtCount rx;
-    const Poll queued = PollFor(quietMs, [&] {
-      if (api_->FT_GetQueueStatus(state_.UsbHandle, rx.get()) != FT_OK) return Poll::Fail;
-      return rx.value() > 0 ? Poll::Done : Poll::Wait;
-    });
-    if (queued == Poll::Fail) break;
-    if (queued == Poll::Wait) {
-      quiet = true;
-      break;
-    }
+    const Poll queued = WaitQueued(quietMs, rx);
+    if (queued != Poll::Done) return queued;
     std::vector<uint8_t> drop(std::min<uint32_t>(rx.value(), 0x10000));
     FtCount got;
-    if (api_->FT_Read(state_.UsbHandle, drop.data(), static_cast<FT_DWORD>(drop.size()), got.get()) != FT_OK) break;
-  }
+    if (api_->FT_Read(state_.UsbHandle, drop.data(), static_cast<FT_DWORD>(drop.size()), got.get()) != FT_OK)
+      return Poll::Fail;
+    return Poll::Done;
+  });
   // Input only: bytes we wrote may still be on their way out.
   api_->FT_Purge(state_.UsbHandle, FT_PURGE_RX);
   return quiet;

@@ -12,6 +12,7 @@
 
 #include "programmer/link/d2xx.h"
 #include "programmer/link/link_state.h"
+#include "programmer/link/poll_wait.h"
 
 namespace zolvek {
 
@@ -44,6 +45,9 @@ public:
 
 private:
   bool WaitTxEmpty(uint32_t ms);
+  // Polls the receive queue: Done with rx its count once a byte is there,
+  // Fail when the library fails, Wait when ms passed first.
+  Poll WaitQueued(uint32_t ms, FtCount& rx);
 
   LinkState& state_;
   const D2xxApi* api_ = nullptr;

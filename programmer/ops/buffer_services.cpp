@@ -28,13 +28,15 @@ const char* BufferKindText(const BufferKindFlags& kind) {
   return kind.IsInternal() ? "Internal Buffer" : "SRAM Card";
 }
 
+TargetZone TargetZoneOf(const OpsState& ops) { return {ops.DeviceStart, ops.DeviceEnd, ops.BufferStart}; }
+
 TransferContext TransferContextOf(const OpsState& ops) {
   TransferContext ctx;
   ctx.Kind = ops.BufferKind.IsPcMemory()   ? TransferBuffer::PcMemory
              : ops.BufferKind.IsInternal() ? TransferBuffer::Internal
                                            : TransferBuffer::SramCard;
-  ctx.Zone = {ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
-  ctx.BufferBytes = ops.BufferSizeBytes;
+  ctx.Zone = TargetZoneOf(ops);
+  ctx.BufferBytes = static_cast<uint32_t>(ops.HeldBufferBytes());
   return ctx;
 }
 

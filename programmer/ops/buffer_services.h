@@ -28,8 +28,10 @@ namespace zolvek {
 
 // The status text of the buffer kind: "PC Memory", "Internal Buffer", "SRAM Card".
 const char* BufferKindText(const BufferKindFlags& kind);
+// The Target Zone as the programmer's range commands take it.
+TargetZone TargetZoneOf(const OpsState& ops);
 // The transfers' view of the state: buffer kind, Target Zone, the size of
-// the programmer's buffer.
+// the programmer-held buffer.
 TransferContext TransferContextOf(const OpsState& ops);
 
 class BufferServices {
@@ -62,7 +64,7 @@ private:
   }
   // The last byte of the buffer in use.
   uint32_t LastBufferByte() const;
-  TargetZone Zone() const { return {ops_.DeviceStart, ops_.DeviceEnd, ops_.BufferStart}; }
+  TargetZone Zone() const { return TargetZoneOf(ops_); }
 
   Commands& commands_;
   OpsState& ops_;

@@ -44,9 +44,6 @@ int CheckPages(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, uin
   return FinishWorker(e, dc, blank ? kBlankFinish : kVerifyFinish, failed, aborted);
 }
 
-// The expected byte of device address DeviceStart + k (the zone was checked).
-uint8_t Expected(OperationEngine& e, uint32_t k) { return e.Ops().PcBuffer[e.BufferIndex(k)]; }
-
 // A stream worker refuses a zone it cannot stream: nothing is sent.
 bool StreamZoneRefused(OperationEngine& e, CounterField* dc) {
   if (e.CheckTargetZone() && e.Ops().BufferKind.IsPcMemory()) return false;
@@ -73,7 +70,7 @@ int VerifyStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, S
   StreamOut out(e, kind);
   bool failed = false, aborted = false;
   for (uint64_t a = ops.DeviceStart; a <= ops.DeviceEnd; ++a) {
-    if (!out.Put(static_cast<uint32_t>(a), Expected(e, static_cast<uint32_t>(a - ops.DeviceStart)))) {
+    if (!out.Put(static_cast<uint32_t>(a), e.PcByte(static_cast<uint32_t>(a - ops.DeviceStart)))) {
       failed = true;
       break;
     }
@@ -131,16 +128,6 @@ int VerifyStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* dc
 
 namespace {
 
-int BlockOp(OperationEngine& e, uint8_t code, uint8_t block) {
-  if (e.Open(code, true) != 0) return 1;
-  e.Link().Delay(60);
-  e.Link().SendByte(block);
-  const uint16_t status = e.Link().ReceiveByte(check_wait::kBlockOp);
-  if (status == 0) return 1;
-  if ((status & 0xFF) != 0) e.ReadErrorAddress(e.State().ErrorAddress);
-  return status & 0xFF;
-}
-
 int RunStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   switch (ChooseStreamWorker(e.Ops(), e.LinkKind())) {
     case StreamWorker::FromBuffer: return VerifyFromBuffer(e, dialog, dc);
@@ -168,8 +155,12 @@ FrameSteps BlockSteps(const char* text, FrameSteps::Zone zone) {
 
 }  // namespace
 
-int BlankCheckBlockOp(OperationEngine& e, uint8_t block) { return BlockOp(e, OP_BLANK_BLOCK, block); }
-int VerifyBlockOp(OperationEngine& e, uint8_t block) { return BlockOp(e, OP_VERIFY_STREAM, block); }
+int BlankCheckBlockOp(OperationEngine& e, uint8_t block) {
+  return BlockExchange(e, OP_BLANK_BLOCK, block, check_wait::kBlockOp);
+}
+int VerifyBlockOp(OperationEngine& e, uint8_t block) {
+  return BlockExchange(e, OP_VERIFY_STREAM, block, check_wait::kBlockOp);
+}
 
 int BlankCheckDevice(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
   return e.RunFrame(Steps("Blank checking now!", true), dialog, [&] { return BlankCheckPages(e, dialog, dc); });

@@ -17,11 +17,6 @@ void AddDifference(CompareContext& c, uint32_t a, uint8_t deviceByte, uint32_t b
   if (c.list) c.list->AddLine(DifferenceLine(a, deviceByte, b, bufferByte));
 }
 
-// The size of the programmer-held buffer in use.
-uint64_t HeldSize(const OpsState& ops) {
-  return ops.BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : ops.BufferSizeBytes;
-}
-
 // The compare's buffer range lies inside `buffer`.
 bool BufferHolds(const OpsState& ops, const std::vector<uint8_t>& buffer) {
   return ops.DeviceEnd >= ops.DeviceStart &&
@@ -89,24 +84,14 @@ std::string DifferenceLine(uint32_t deviceAddress, uint8_t deviceByte, uint32_t 
   return line;
 }
 
-TransferContext TransferContextFor(const OpsState& ops) {
-  TransferContext ctx;
-  ctx.Kind = ops.BufferKind.IsPcMemory()   ? TransferBuffer::PcMemory
-             : ops.BufferKind.IsInternal() ? TransferBuffer::Internal
-                                           : TransferBuffer::SramCard;
-  ctx.Zone = TargetZone{ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
-  ctx.BufferBytes = static_cast<uint32_t>(HeldSize(ops));
-  return ctx;
-}
-
 RangeTransfers RangeTransfersFor(BufferTransfers& transfers, const OpsState& ops) {
   RangeTransfers t;
   t.window = transfers.TransferWindow();
   t.downloadBlock = [&transfers, &ops](uint32_t address, uint32_t n) {
-    return transfers.DownloadBlock(TransferContextFor(ops), address, n);
+    return transfers.DownloadBlock(TransferContextOf(ops), address, n);
   };
   t.uploadBlock = [&transfers, &ops](uint32_t address, uint32_t n) {
-    return transfers.UploadBlock(TransferContextFor(ops), address, n);
+    return transfers.UploadBlock(TransferContextOf(ops), address, n);
   };
   return t;
 }
@@ -116,11 +101,11 @@ uint32_t TransferBlockSize(int32_t linkKind) { return linkKind == kLinkUsb ? 0x8
 int LoadCodeFromProgrammer(OperationEngine& e, ProgressTarget* dialog, const RangeTransfers& transfers,
                            std::vector<uint8_t>& target, uint32_t start, uint32_t end, const std::string& text) {
   const uint32_t block = std::min<uint32_t>(TransferBlockSize(e.LinkKind()), transfers.window.size());
-  if (start > end || end >= target.size() || end >= HeldSize(e.Ops()) || block == 0 || !transfers.downloadBlock)
+  if (start > end || end >= target.size() || end >= e.Ops().HeldBufferBytes() || block == 0 || !transfers.downloadBlock)
     return 1;
   return MoveBlocks(e, dialog, text, start, end, block, [&](uint64_t a) -> int64_t {
     // The last block stops at the end of the range and of the held buffer.
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(block, HeldSize(e.Ops()) - a));
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(block, e.Ops().HeldBufferBytes() - a));
     if (transfers.downloadBlock(static_cast<uint32_t>(a), n) != 0) return -1;
     uint32_t copied = 0;
     for (; copied < n && a + copied <= end; ++copied) target[a + copied] = transfers.window[copied];
@@ -131,7 +116,8 @@ int LoadCodeFromProgrammer(OperationEngine& e, ProgressTarget* dialog, const Ran
 int LoadCodeToProgrammer(OperationEngine& e, ProgressTarget* dialog, const RangeTransfers& transfers,
                          const std::vector<uint8_t>& source, uint32_t start, uint32_t end) {
   const uint32_t block = std::min<uint32_t>(TransferBlockSize(e.LinkKind()), transfers.window.size());
-  if (start > end || end >= source.size() || end >= HeldSize(e.Ops()) || block == 0 || !transfers.uploadBlock) return 1;
+  if (start > end || end >= source.size() || end >= e.Ops().HeldBufferBytes() || block == 0 || !transfers.uploadBlock)
+    return 1;
   return MoveBlocks(e, dialog, "Load Source Code To Programmer now ...", start, end, block, [&](uint64_t a) -> int64_t {
     uint32_t count = 0;
     for (; count < block && a + count <= end; ++count) transfers.window[count] = source[a + count];

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "programmer/link/buffer_transfers.h"
+#include "programmer/ops/buffer_services.h"
 #include "programmer/ops/operation_engine.h"
 
 namespace zolvek {
@@ -55,9 +56,6 @@ struct RangeTransfers {
   std::span<uint8_t> window;  // TransferWindow
 };
 
-// What the link's transfers need of the state: buffer kind, Target Zone and
-// the size of the programmer-held buffer.
-TransferContext TransferContextFor(const OpsState& ops);
 // The link's DownloadBlock and UploadBlock through its TransferWindow.
 RangeTransfers RangeTransfersFor(BufferTransfers& transfers, const OpsState& ops);
 

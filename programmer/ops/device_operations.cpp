@@ -13,7 +13,7 @@ namespace {
 int Exchange(OperationEngine& e, uint8_t code, bool offset, bool withParam, uint8_t param, uint32_t wait) {
   if (e.Open(code, offset) != 0) return 1;
   if (withParam) {
-    e.Link().Delay(60);
+    e.Link().Delay(kParameterPauseMs);
     if (!e.Link().SendByte(param)) {
       e.State().LinkStatus = kStatusNotSent;
       e.Link().MarkSpoiled();

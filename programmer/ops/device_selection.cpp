@@ -252,7 +252,7 @@ void DeviceSelection::ApplySelectedDevice() {
   if (ops_.CurDriverId == 0x4C) e.mapping = false;
 
   // 11.
-  const TargetZone zone{ops_.DeviceStart, ops_.DeviceEnd, ops_.BufferStart};
+  const TargetZone zone = TargetZoneOf(ops_);
   commands_.RestoreDeviceRange(zone);
   config_.WriteEncrTable(*device, ops_.EncrBuffer);
   config_.WriteVoltages(ops_.VoltageSettings);

@@ -40,6 +40,12 @@ constexpr OperationCodeEntry kCodes[] = {
     {'D', false, "disable serial programming"},
 };
 
+// The drivers that program the programmer-held buffer in passes, even or
+// odd bytes as ByteSelect says.
+bool ProgramsInPasses(const OpsState& ops) {
+  return ops.CurDriverId == 36 || ops.CurDriverId == 63 || ops.CurDriverId == 68;
+}
+
 std::string Hex6(uint32_t value) {
   char text[16];
   std::snprintf(text, sizeof text, "%06lX", static_cast<unsigned long>(value));
@@ -69,7 +75,7 @@ ProgramWorker ChooseProgramWorker(const OpsState& ops, int32_t linkKind) {
     if (linkKind == kLinkUsb) return ProgramWorker::StreamUsb;
     return ProgramWorker::StreamCom;
   }
-  if (ops.CurDriverId == 36 || ops.CurDriverId == 63 || ops.CurDriverId == 68) return ProgramWorker::FromBufferPasses;
+  if (ProgramsInPasses(ops)) return ProgramWorker::FromBufferPasses;
   if (ops.CurFamily == 0x08 || ops.CurFamily == 0x26) return ProgramWorker::FromBufferVerified;
   return ProgramWorker::FromBuffer;
 }
@@ -215,10 +221,8 @@ bool OperationEngine::CheckTargetZone() const {
   if (ops_.BufferKind.IsPcMemory()) return BufferIndex(last) < ops_.PcBuffer.size();
   // The programmer's own buffer: only the pass programmer selects even or
   // odd bytes of it.
-  const bool passes = ops_.CurDriverId == 36 || ops_.CurDriverId == 63 || ops_.CurDriverId == 68;
-  const uint64_t index = passes ? BufferIndex(last) : uint64_t{ops_.BufferStart} + last;
-  const uint64_t held = ops_.BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : ops_.BufferSizeBytes;
-  return index < held;
+  const uint64_t index = ProgramsInPasses(ops_) ? BufferIndex(last) : uint64_t{ops_.BufferStart} + last;
+  return index < ops_.HeldBufferBytes();
 }
 
 }  // namespace zolvek

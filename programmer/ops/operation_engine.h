@@ -38,6 +38,10 @@ namespace zolvek {
 // Zone or buffer range that cannot be done); drawn as "Error !".
 inline constexpr int32_t kStatusRefused = 9;
 
+// The pause between an operation code and its parameter byte (a block, a
+// lock bit), for the programmer to get ready for it.
+inline constexpr uint16_t kParameterPauseMs = 60;
+
 // The counter field of an operation dialog: workers draw addresses in it.
 class CounterField {
 public:
@@ -173,6 +177,8 @@ public:
   // The PcBuffer index of device address DeviceStart + k under ByteSelect
   // (1 every byte, 2 even, 4 odd bytes).
   uint64_t BufferIndex(uint32_t k) const;
+  // The PcBuffer byte at BufferIndex(k); the Target Zone has been checked.
+  uint8_t& PcByte(uint32_t k) { return ops_.PcBuffer[BufferIndex(k)]; }
 
 private:
   Commands& commands_;

@@ -89,6 +89,11 @@ struct OpsState {
   // after, whatever BufferSizeKB says later: every index is bounded by it.
   std::vector<uint8_t> PcBuffer;
   void AllocatePcBuffer() { PcBuffer.assign(static_cast<std::size_t>(BufferSizeKB) * 1024, 0); }
+  // What the programmer-held buffer in use holds: the internal RAM's fixed
+  // size, or the SRAM card's (BufferSizeBytes).
+  uint64_t HeldBufferBytes() const {
+    return BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : BufferSizeBytes;
+  }
 
   // The operation in progress.
   uint8_t OperationBusy = 0;

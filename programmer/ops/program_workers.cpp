@@ -14,8 +14,6 @@ constexpr uint16_t kByte0 = 0x100;  // ReceiveByte's value for a reply byte 0
 // failed status (a failed fetch ends with 1) and draws after an abort too.
 constexpr FinishRule kProgramFinish{program_wait::kFinal, FinishRule::ErrorAddress::FetchOrEnd, true};
 
-uint8_t BufferByte(OperationEngine& e, uint32_t k) { return e.Ops().PcBuffer[e.BufferIndex(k)]; }
-
 }  // namespace
 
 int ProgramFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc) {
@@ -194,7 +192,7 @@ int ProgramStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, 
   bool failed = false, aborted = false;
   for (uint64_t a64 = ops.DeviceStart; a64 <= ops.DeviceEnd; ++a64) {
     const uint32_t a = static_cast<uint32_t>(a64);
-    if (!out.Put(a, BufferByte(e, a - ops.DeviceStart))) {
+    if (!out.Put(a, e.PcByte(a - ops.DeviceStart))) {
       failed = true;
       break;
     }
@@ -233,15 +231,7 @@ int ProgramStreamUsb(OperationEngine& e, ProgressTarget* dialog, CounterField* d
 }
 
 int ProgramBlockOp(OperationEngine& e, uint8_t block) {
-  LinkState& st = e.State();
-  if (e.Open(OP_PROGRAM_STREAM, true) != 0) return 1;
-  e.Link().Delay(program_wait::kBlockNumberPauseMs);
-  e.Link().SendByte(block);
-  const uint16_t r = e.Link().ReceiveByte(program_wait::kBlock);
-  if (!(r & 0x100)) return 1;
-  const uint8_t status = static_cast<uint8_t>(r);
-  if (status != 0) e.ReadErrorAddress(st.ErrorAddress);
-  return status;
+  return BlockExchange(e, OP_PROGRAM_STREAM, block, program_wait::kBlock);
 }
 
 }  // namespace zolvek

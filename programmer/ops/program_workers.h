@@ -29,7 +29,6 @@ inline constexpr uint32_t kPassStatus = 500;
 inline constexpr uint32_t kFinal = 55;
 inline constexpr uint32_t kStreamByte = 185;
 inline constexpr uint32_t kBlock = 83656;
-inline constexpr uint16_t kBlockNumberPauseMs = 60;
 }  // namespace program_wait
 
 int ProgramFromBuffer(OperationEngine& e, ProgressTarget* dialog, CounterField* dc);

@@ -6,8 +6,6 @@ namespace zolvek {
 
 namespace {
 
-void Store(OperationEngine& e, uint32_t k, uint8_t byte) { e.Ops().PcBuffer[e.BufferIndex(k)] = byte; }
-
 // A read ends keeping the address reached, drawn after an abort too.
 constexpr FinishRule kReadFinish{read_wait::kReply, FinishRule::ErrorAddress::Keep, true};
 
@@ -16,7 +14,7 @@ int ReadStream(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, Str
   if (e.Open(OP_READ_STREAM, kind != StreamLink::Com) != 0) return 1;
   const uint32_t start = e.Ops().DeviceStart;
   const StreamInEnd end =
-      StreamIn(e, dialog, dc, kind, read_wait::kReply, [&](uint32_t a, uint8_t byte) { Store(e, a - start, byte); });
+      StreamIn(e, dialog, dc, kind, read_wait::kReply, [&](uint32_t a, uint8_t byte) { e.PcByte(a - start) = byte; });
   if (end.ended) return 1;
   e.State().ErrorAddress = end.reached;
   if (end.failed && !end.aborted) e.Link().MarkSpoiled();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "programmer/link/progress.h"
+#include "programmer/ops/buffer_services.h"
 
 namespace zolvek {
 
@@ -61,17 +62,13 @@ int WriteSerialNumber(OpsState& ops, const SerialUpload& upload) {
     for (uint32_t i = 0; i < n; ++i) ops.PcBuffer[s.bufferAddress + i] = s.bytes[i];
     return 0;
   }
-  const uint64_t held = ops.BufferKind.IsInternal() ? uint64_t{kInternalBufferSizeKB} * 1024 : ops.BufferSizeBytes;
-  if (end > held || !upload) return 1;
+  if (end > ops.HeldBufferBytes() || !upload) return 1;
   return upload(s.bufferAddress, n);
 }
 
 SerialUpload SerialUploadFor(BufferTransfers& transfers, const OpsState& ops) {
   return [&transfers, &ops](uint32_t address, uint32_t n) {
-    TransferContext ctx;
-    ctx.Kind = ops.BufferKind.IsInternal() ? TransferBuffer::Internal : TransferBuffer::SramCard;
-    ctx.Zone = TargetZone{ops.DeviceStart, ops.DeviceEnd, ops.BufferStart};
-    ctx.BufferBytes = ops.BufferKind.IsInternal() ? kInternalBufferSizeKB * 1024 : ops.BufferSizeBytes;
+    const TransferContext ctx = TransferContextOf(ops);
     const std::span<const uint8_t> bytes(ops.SerialNumberSettings.bytes.data(), n);
     return ops.BufferKind.IsInternal() ? transfers.UploadSerialInternal(ctx, address, bytes)
                                        : transfers.UploadSerialSram(ctx, address, bytes);

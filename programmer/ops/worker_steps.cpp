@@ -119,6 +119,16 @@ StreamInEnd StreamIn(OperationEngine& e, ProgressTarget* dialog, CounterField* d
   return end;
 }
 
+int BlockExchange(OperationEngine& e, uint8_t code, uint8_t block, uint32_t wait) {
+  if (e.Open(code, true) != 0) return 1;
+  e.Link().Delay(kParameterPauseMs);
+  e.Link().SendByte(block);
+  const uint16_t status = e.Link().ReceiveByte(wait);
+  if (status == 0) return 1;
+  if ((status & 0xFF) != 0) e.ReadErrorAddress(e.State().ErrorAddress);
+  return status & 0xFF;
+}
+
 int FinishWorker(OperationEngine& e, CounterField* dc, const FinishRule& rule, bool failed, bool aborted) {
   LinkState& st = e.State();
   const uint16_t r = e.Link().ReceiveByte(rule.wait);

@@ -69,6 +69,13 @@ struct StreamInEnd {
 StreamInEnd StreamIn(OperationEngine& e, ProgressTarget* dialog, CounterField* dc, StreamLink kind, uint32_t wait,
                      const std::function<void(uint32_t address, uint8_t byte)>& take);
 
+// One block named to the programmer: the operate command and the code (with
+// the offset), the parameter pause, the block byte, and the status awaited
+// for `wait`; after a status other than 0 the programmer's error address.
+// The status byte (0 success), 1 when the command could not be framed or no
+// status came.
+int BlockExchange(OperationEngine& e, uint8_t code, uint8_t block, uint32_t wait);
+
 // The final status after a worker's data phase, as each worker names it.
 struct FinishRule {
   uint32_t wait = 0;  // for the status byte

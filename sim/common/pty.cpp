@@ -9,11 +9,7 @@
 
 namespace sim {
 
-namespace {
-
 std::string SysError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
-
-}  // namespace
 
 bool WritePending(int master, const std::vector<uint8_t>& out, size_t& sent) {
   while (sent < out.size()) {

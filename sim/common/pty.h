@@ -21,6 +21,9 @@ bool OpenRawPty(speed_t speed, int* master, std::string* slavePath, std::string*
 // for nobody: `sent` goes to the end).
 bool WritePending(int master, const std::vector<uint8_t>& out, size_t& sent);
 
+// "what: reason" for the system call that just failed (errno).
+std::string SysError(const char* what);
+
 // The line rate a host set on the slave, in bits per second (0 when unknown).
 // On Linux the master reports the slave's settings.
 uint32_t PtyHostRate(int master);

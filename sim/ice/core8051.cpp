@@ -93,9 +93,8 @@ void Core8051::WriteDirect(uint8_t address, uint8_t value) {
     Transmit(value);  // reads of SBUF keep giving the receive buffer
     return;
   }
-  Sfr(address) = value;
+  SetSfr(address, value);
   if (address == sfr::kIE || address == sfr::kIP) holdInterrupts_ = true;
-  if (address == sfr::kACC || address == sfr::kPSW) FixParity();
 }
 
 void Core8051::SetSfr(uint8_t address, uint8_t value) {

@@ -1,14 +1,11 @@
 #include "sim/ice/pty_server.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 
 #include "platform/clock.h"
 #include "sim/common/pty.h"
@@ -18,8 +15,6 @@ namespace sim::ice {
 namespace {
 
 constexpr int kIdleMs = 50;
-
-std::string SysError(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 }  // namespace
 

@@ -105,6 +105,7 @@
 #include <coroutine>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -239,9 +240,27 @@ private:
   Task<void> Operate();
 
   // Operations (engine_ops.cpp).
-  Task<void> ProgramPages(Link link, uint8_t which);
-  Task<void> ProgramPasses(Link link, uint8_t which);
-  Task<void> ProgramVerified(Link link);
+  // The pages of the Target Zone's range: 256 addresses each (64 KB on USB,
+  // none when a USB device fits in one); the addresses past the last page
+  // boundary come after the last page.
+  struct Plan {
+    uint32_t start = 0, end = 0, pages = 0, shift = 8;
+    // Last address of page i (0-based).
+    uint32_t PageEnd(uint32_t i) const { return (((start >> shift) + i + 1) << shift) - 1; }
+  };
+  Plan ZonePlan(bool usb) const;
+  // Does a page's work from `a` up to `last`, moving `a`; false with `status`
+  // set where it failed.
+  using PageWork = std::function<bool(uint32_t& a, uint32_t last, uint8_t* status)>;
+  // Notes `what` and the range, then runs `work` page by page behind the
+  // host's handshakes (0 goes on, anything else aborts), answering each page
+  // 0 or the status it failed with, then the rest past the last page. True
+  // when all of it went well and the final status is the caller's; false when
+  // the operation has ended (its final status sent, or given up).
+  Task<bool> RunPages(const Plan& plan, const std::string& what, const PageWork& work);
+  Task<void> ProgramPages(Link link);
+  Task<void> ProgramPasses(uint8_t which);
+  Task<void> ProgramVerified();
   Task<void> ReadPages(Link link);
   Task<void> CheckPages(Link link, bool blank);
   Task<void> ProgramStream(Link link);

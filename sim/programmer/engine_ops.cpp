@@ -13,12 +13,6 @@ constexpr Micros kBlockParameterGapUs = 50'000;
 
 const char* LinkName(int link) { return link == 0 ? "COM" : link == 1 ? "USB" : "LPT"; }
 
-struct Plan {
-  uint32_t start = 0, end = 0, pages = 0, shift = 8;
-  // Last address of page i (0-based).
-  uint32_t PageEnd(uint32_t i) const { return (((start >> shift) + i + 1) << shift) - 1; }
-};
-
 }  // namespace
 
 void Engine::SetStopAddress(uint32_t address) {
@@ -80,19 +74,26 @@ Task<void> Engine::Operate() {
     if (r.kind == FaultKind::FailAt) chip_.SetFailAddress(r.arg);
   }
   const ChipParams& p = chip_.Params();
+  // The table's place in space 1: a table of up to 256 bytes at 0xFF00, a longer one at 0.
+  std::vector<uint8_t>& table = chip_.Table();
+  const uint32_t tableBase = table.size() <= 256 ? 0xFF00 : 0;
+  auto programTable = [&] {
+    for (size_t i = 0; i < table.size(); ++i) table[i] = space1_[(tableBase + i) & 0xFFFF];
+    Spend(Micros{p.fuseProgramMs} * 1000);
+  };
 
   switch (base) {
     case 'P':
       if (p.driverId == 36 || p.driverId == 63 || p.driverId == 68) {
-        co_await ProgramPasses(link, 'P');
+        co_await ProgramPasses('P');
       } else if (p.family == 0x08 || p.family == 0x26) {
-        co_await ProgramVerified(link);
+        co_await ProgramVerified();
       } else {
-        co_await ProgramPages(link, 'P');
+        co_await ProgramPages(link);
       }
       break;
     case 'Y':
-    case 'y': co_await ProgramPasses(link, base); break;
+    case 'y': co_await ProgramPasses(base); break;
     case 'R': co_await ReadPages(link); break;
     case 'B': co_await CheckPages(link, true); break;
     case 'V': co_await CheckPages(link, false); break;
@@ -104,17 +105,18 @@ Task<void> Engine::Operate() {
       const bool late = lastArrival_ - codeAt >= kBlockParameterGapUs;
       if (late) {
         co_await BlockOp(static_cast<char>(base), first);
-      } else if (base == 'p') {
-        input_.push_front({first, lastArrival_});
-        if (!cur_.in.empty()) cur_.in.pop_back();
-        co_await ProgramStream(link);
-      } else if (link == Link::Com) {
+      } else if (base == 'v' && link == Link::Com) {
         if (first != 0xFF) Note("verify marker " + Hex2(first) + " is not FF");
         co_await VerifyStream(link, true);
       } else {
+        // The stream's first byte: put back for the stream to take.
         input_.push_front({first, lastArrival_});
         if (!cur_.in.empty()) cur_.in.pop_back();
-        co_await VerifyStream(link, false);
+        if (base == 'p') {
+          co_await ProgramStream(link);
+        } else {
+          co_await VerifyStream(link, false);
+        }
       }
       break;
     }
@@ -164,10 +166,7 @@ Task<void> Engine::Operate() {
           Note("not erasable");
           break;
         }
-        auto& table = chip_.Table();
-        const uint32_t from = table.size() <= 256 ? 0xFF00 : 0;
-        for (size_t i = 0; i < table.size(); ++i) table[i] = space1_[(from + i) & 0xFFFF];
-        Spend(Micros{p.fuseProgramMs} * 1000);
+        programTable();
         Note("table programmed");
         Send(kStatusOk);
         break;
@@ -177,23 +176,16 @@ Task<void> Engine::Operate() {
       Note("chip erased");
       Send(kStatusOk);
       break;
-    case 'N': {
-      auto& table = chip_.Table();
-      const uint32_t from = table.size() <= 256 ? 0xFF00 : 0;
-      for (size_t i = 0; i < table.size(); ++i) table[i] = space1_[(from + i) & 0xFFFF];
-      Spend(Micros{p.fuseProgramMs} * 1000);
+    case 'N':
+      programTable();
       Note("table programmed, " + std::to_string(table.size()) + " bytes");
       Send(table.empty() ? kStatusBadParameter : kStatusOk);
       break;
-    }
-    case 'n': {
-      const auto& table = chip_.Table();
-      const uint32_t to = table.size() <= 256 ? 0xFF00 : 0;
-      for (size_t i = 0; i < table.size(); ++i) space1_[(to + i) & 0xFFFF] = table[i];
+    case 'n':
+      for (size_t i = 0; i < table.size(); ++i) space1_[(tableBase + i) & 0xFFFF] = table[i];
       Note("table read");
       Send(kStatusOk);
       break;
-    }
     case 'S': {
       const auto id = chip_.Id();
       auto shown = id;
@@ -240,27 +232,45 @@ Task<void> Engine::Operate() {
 // ---------------------------------------------------------------------------
 // Programmer-held buffer, page by page
 
-namespace {
-
-Plan MakePlan(uint32_t start, uint32_t count, bool usb, uint32_t chipSize) {
+Engine::Plan Engine::ZonePlan(bool usb) const {
   Plan plan;
-  plan.start = start;
-  plan.end = start + count - 1;
+  plan.start = ZoneStart();
+  plan.end = plan.start + ZoneCount() - 1;
   plan.shift = usb ? 16 : 8;
-  plan.pages = ((plan.end + 1) >> plan.shift) - (start >> plan.shift);
-  if (usb && chipSize <= 0x10000 && plan.pages == 1) plan.pages = 0;
+  plan.pages = ((plan.end + 1) >> plan.shift) - (plan.start >> plan.shift);
+  if (usb && chip_.Size() <= 0x10000 && plan.pages == 1) plan.pages = 0;
   return plan;
 }
 
-}  // namespace
+Task<bool> Engine::RunPages(const Plan& plan, const std::string& what, const PageWork& work) {
+  Note(what + Hex6(plan.start) + "-" + Hex6(plan.end) + ", " + std::to_string(plan.pages) + " pages");
+  uint32_t a = plan.start;
+  uint8_t status = kStatusOk;
+  for (uint32_t i = 0; i < plan.pages; ++i) {
+    if (co_await In() != 0) {
+      FinalStatus(kStatusAborted, a);
+      co_return false;
+    }
+    if (PageTimesOut(i + 1)) co_return false;
+    if (!work(a, plan.PageEnd(i), &status)) {
+      Send(status);
+      FinalStatus(status, a);
+      co_return false;
+    }
+    Send(kStatusOk);
+  }
+  if (!work(a, plan.end, &status)) {
+    FinalStatus(status, a);
+    co_return false;
+  }
+  co_return true;
+}
 
-Task<void> Engine::ProgramPages(Link link, uint8_t) {
-  const Plan plan = MakePlan(ZoneStart(), ZoneCount(), link == Link::Usb, chip_.Size());
+Task<void> Engine::ProgramPages(Link link) {
+  const Plan plan = ZonePlan(link == Link::Usb);
   const uint32_t bufferStart = ZoneBuffer();
   auto& buffer = OpBuffer();
-  Note("program " + Hex6(plan.start) + "-" + Hex6(plan.end) + ", " + std::to_string(plan.pages) + " pages");
-  uint32_t a = plan.start;
-  auto programTo = [&](uint32_t last, uint8_t* status) -> bool {
+  auto programTo = [&](uint32_t& a, uint32_t last, uint8_t* status) -> bool {
     for (; a <= last; ++a) {
       Spend(chip_.Params().byteProgramUs);
       if (!chip_.Contains(a) || chip_.WriteLocked()) {
@@ -274,27 +284,14 @@ Task<void> Engine::ProgramPages(Link link, uint8_t) {
     }
     return true;
   };
-  uint8_t status = kStatusOk;
-  for (uint32_t i = 0; i < plan.pages; ++i) {
-    const uint8_t hs = co_await In();
-    if (hs != 0) co_return FinalStatus(kStatusAborted, a);
-    if (PageTimesOut(i + 1)) co_return;
-    if (!programTo(plan.PageEnd(i), &status)) {
-      Send(status);
-      co_return FinalStatus(status, a);
-    }
-    Send(kStatusOk);
-  }
-  if (!programTo(plan.end, &status)) co_return FinalStatus(status, a);
-  FinalStatus(kStatusOk, plan.end);
+  if (co_await RunPages(plan, "program ", programTo)) FinalStatus(kStatusOk, plan.end);
 }
 
-Task<void> Engine::ProgramPasses(Link, uint8_t which) {
-  const uint32_t start = ZoneStart();
-  const uint32_t end = start + ZoneCount() - 1;
+Task<void> Engine::ProgramPasses(uint8_t which) {
+  const Plan plan = ZonePlan(false);
+  const uint32_t start = plan.start, end = plan.end;
   const uint32_t bufferStart = ZoneBuffer();
   auto& buffer = OpBuffer();
-  const uint32_t pages = ((end + 1) >> 8) - (start >> 8);
   const uint32_t step = which == 'P' ? 1 : 2;
   const uint32_t offset = which == 'y' ? 1 : 0;
   Note(std::string("program in passes (") + static_cast<char>(which) + ") " + Hex6(start) + "-" + Hex6(end));
@@ -316,14 +313,14 @@ Task<void> Engine::ProgramPasses(Link, uint8_t which) {
     Send(0);
     ++passCount_;
     uint32_t a = start;
-    const uint32_t pagesThisPass = pageFailed ? std::min<uint32_t>(pages, 1) : pages;
+    const uint32_t pagesThisPass = pageFailed ? std::min<uint32_t>(plan.pages, 1) : plan.pages;
     for (uint32_t i = 0; i < pagesThisPass; ++i) {
       const uint8_t hs = co_await In();
       if (hs != 0) {
         co_await In();  // the host sends its 1 twice
         co_return FinalStatus(kStatusAborted, a);
       }
-      const uint32_t last = (((start >> 8) + i + 1) << 8) - 1;
+      const uint32_t last = plan.PageEnd(i);
       if (!pageFailed && !programRange(a, last, &failAt)) {
         pageFailed = true;
         Send(kStatusFailed);
@@ -347,9 +344,8 @@ Task<void> Engine::ProgramPasses(Link, uint8_t which) {
   FinalStatus(kStatusFailed, start);
 }
 
-Task<void> Engine::ProgramVerified(Link link) {
-  const Plan plan = MakePlan(ZoneStart(), ZoneCount(), false, chip_.Size());
-  (void)link;
+Task<void> Engine::ProgramVerified() {
+  const Plan plan = ZonePlan(false);
   const uint32_t bufferStart = ZoneBuffer();
   auto& buffer = OpBuffer();
   Note("program with check passes " + Hex6(plan.start) + "-" + Hex6(plan.end));
@@ -426,36 +422,26 @@ Task<void> Engine::ProgramVerified(Link link) {
 }
 
 Task<void> Engine::ReadPages(Link link) {
-  const Plan plan = MakePlan(ZoneStart(), ZoneCount(), link == Link::Usb, chip_.Size());
+  const Plan plan = ZonePlan(link == Link::Usb);
   const uint32_t bufferStart = ZoneBuffer();
   auto& buffer = OpBuffer();
-  Note("read " + Hex6(plan.start) + "-" + Hex6(plan.end) + ", " + std::to_string(plan.pages) + " pages");
-  uint32_t a = plan.start;
-  auto readTo = [&](uint32_t last) {
+  auto readTo = [&](uint32_t& a, uint32_t last, uint8_t*) {
     for (; a <= last; ++a) {
       Spend(chip_.Params().byteReadUs);
       BufferAt(buffer, bufferStart + (a - plan.start)) = chip_.Read(a);
     }
+    return true;
   };
-  for (uint32_t i = 0; i < plan.pages; ++i) {
-    if (co_await In() != 0) co_return FinalStatus(kStatusAborted, a);
-    if (PageTimesOut(i + 1)) co_return;
-    readTo(plan.PageEnd(i));
-    Send(0);
-  }
-  readTo(plan.end);
-  FinalStatus(chip_.ReadLocked() ? kStatusLocked : kStatusOk, plan.end);
+  if (co_await RunPages(plan, "read ", readTo)) FinalStatus(chip_.ReadLocked() ? kStatusLocked : kStatusOk, plan.end);
 }
 
 Task<void> Engine::CheckPages(Link link, bool blank) {
-  const Plan plan = MakePlan(ZoneStart(), ZoneCount(), link == Link::Usb, chip_.Size());
+  const Plan plan = ZonePlan(link == Link::Usb);
   const uint32_t bufferStart = ZoneBuffer();
   auto& buffer = OpBuffer();
   std::string what = blank ? "blank check " : "verify ";
   if (!blank) what += "(levels " + Hex2(regs_[99]) + " " + Hex2(regs_[100]) + " " + Hex2(regs_[101]) + ") ";
-  Note(what + Hex6(plan.start) + "-" + Hex6(plan.end) + ", " + std::to_string(plan.pages) + " pages");
-  uint32_t a = plan.start;
-  auto checkTo = [&](uint32_t last, uint8_t* status) -> bool {
+  auto checkTo = [&](uint32_t& a, uint32_t last, uint8_t* status) -> bool {
     for (; a <= last; ++a) {
       Spend(chip_.Params().byteReadUs);
       if (chip_.ReadLocked()) {
@@ -470,18 +456,7 @@ Task<void> Engine::CheckPages(Link link, bool blank) {
     }
     return true;
   };
-  uint8_t status = kStatusOk;
-  for (uint32_t i = 0; i < plan.pages; ++i) {
-    if (co_await In() != 0) co_return FinalStatus(kStatusAborted, a);
-    if (PageTimesOut(i + 1)) co_return;
-    if (!checkTo(plan.PageEnd(i), &status)) {
-      Send(status);
-      co_return FinalStatus(status, a);
-    }
-    Send(0);
-  }
-  if (!checkTo(plan.end, &status)) co_return FinalStatus(status, a);
-  FinalStatus(kStatusOk, plan.end);
+  if (co_await RunPages(plan, what, checkTo)) FinalStatus(kStatusOk, plan.end);
 }
 
 // ---------------------------------------------------------------------------

@@ -109,25 +109,19 @@ std::string FormatFaultRule(const FaultRule& r) {
 
 void FaultSet::Add(const FaultRule& rule) { rules_.push_back({rule, 0}); }
 
-std::vector<FaultRule> FaultSet::MatchPrompt() {
+std::vector<FaultRule> FaultSet::Match(std::optional<uint8_t> letter) {
   std::vector<FaultRule> hit;
   for (Entry& e : rules_) {
-    if (e.rule.letter || IsChipKind(e.rule.kind)) continue;
+    if (e.rule.letter != letter || IsChipKind(e.rule.kind)) continue;
     ++e.seen;
     if (e.rule.nth == 0 || e.rule.nth == e.seen) hit.push_back(e.rule);
   }
   return hit;
 }
 
-std::vector<FaultRule> FaultSet::MatchCommand(uint8_t letter) {
-  std::vector<FaultRule> hit;
-  for (Entry& e : rules_) {
-    if (!e.rule.letter || *e.rule.letter != letter || IsChipKind(e.rule.kind)) continue;
-    ++e.seen;
-    if (e.rule.nth == 0 || e.rule.nth == e.seen) hit.push_back(e.rule);
-  }
-  return hit;
-}
+std::vector<FaultRule> FaultSet::MatchPrompt() { return Match(std::nullopt); }
+
+std::vector<FaultRule> FaultSet::MatchCommand(uint8_t letter) { return Match(letter); }
 
 std::vector<FaultRule> FaultSet::ChipRules() const {
   std::vector<FaultRule> out;

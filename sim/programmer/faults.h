@@ -72,6 +72,9 @@ public:
   std::vector<FaultRule> ChipRules() const;
 
 private:
+  // Counts one prompt (no letter) or command against the rules for it.
+  std::vector<FaultRule> Match(std::optional<uint8_t> letter);
+
   struct Entry {
     FaultRule rule;
     uint32_t seen = 0;

@@ -1,5 +1,6 @@
 #include "sim/programmer/programmer.h"
 
+#include <chrono>
 #include <memory>
 
 #include "platform/clock.h"
@@ -31,6 +32,14 @@ Programmer::TimeSource ClockTime() {
 }
 
 }  // namespace
+
+Programmer::TimeSource Programmer::SteadyTime() {
+  const auto origin = std::chrono::steady_clock::now();
+  return [origin] {
+    return static_cast<Micros>(
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - origin).count());
+  };
+}
 
 Programmer::Programmer(const EngineConfig& config, TimeSource time)
     : time_(time ? std::move(time) : ClockTime()), engine_(config, faults_, log_) {}

@@ -2,7 +2,7 @@
 // behind a lock, on a clock.
 //
 // Time is platform::CurrentClock() (so a test's VirtualClock drives it)
-// unless a time source is given (zolvek-sim uses the steady clock in
+// unless a time source is given (zolvek-sim uses SteadyTime(), in
 // microseconds, for pacing finer than a millisecond). Every member is safe to
 // call from any thread.
 #pragma once
@@ -25,6 +25,9 @@ public:
   using TimeSource = std::function<Micros()>;
 
   explicit Programmer(const EngineConfig& config = {}, TimeSource time = {});
+  // Microseconds of the steady clock since this call, for a programmer that
+  // serves a real host (zolvek-sim, the benchmarks).
+  static TimeSource SteadyTime();
 
   // --- host side ---
   // hostBaud: the host's line rate on a serial adapter, 0 elsewhere.

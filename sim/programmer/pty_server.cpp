@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -66,7 +65,7 @@ bool PtyServer::Serve(const std::atomic<bool>& stop, std::string* error) {
     const int r = ::ppoll(&p, 1, &timeout, nullptr);
     if (r < 0) {
       if (errno == EINTR) continue;
-      if (error) *error = std::string("poll: ") + std::strerror(errno);
+      if (error) *error = sim::SysError("poll");
       return false;
     }
     if (r == 0) continue;

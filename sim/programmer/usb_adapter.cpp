@@ -58,16 +58,19 @@ FakeFtd2xx::~FakeFtd2xx() {
   }
 }
 
-#define ZSIM_CALL(name, ...)                                                                    \
-  do {                                                                                          \
-    if (!handle_) break;                                                                        \
-    if (auto* f = reinterpret_cast<decltype(&::name)>(::dlsym(handle_, #name))) f(__VA_ARGS__); \
+// The fake library's control entry `name`, typed as declared (null when missing).
+#define ZSIM_FN(name) reinterpret_cast<decltype(&::name)>(::dlsym(handle_, #name))
+
+#define ZSIM_CALL(name, ...)                     \
+  do {                                           \
+    if (!handle_) break;                         \
+    if (auto* f = ZSIM_FN(name)) f(__VA_ARGS__); \
   } while (0)
 
 void FakeFtd2xx::Reset() {
   if (!handle_) return;
   peerCount_ = 0;
-  reinterpret_cast<decltype(&::zsim_ftd2xx_reset)>(::dlsym(handle_, "zsim_ftd2xx_reset"))();
+  ZSIM_FN(zsim_ftd2xx_reset)();
 }
 
 void FakeFtd2xx::FromEnvironment() { ZSIM_CALL(zsim_ftd2xx_from_environment); }
@@ -75,14 +78,12 @@ void FakeFtd2xx::FromEnvironment() { ZSIM_CALL(zsim_ftd2xx_from_environment); }
 int FakeFtd2xx::AddProgrammer(Programmer& programmer, const char* description, const char* serial) {
   if (!handle_ || peerCount_ >= 8) return -1;
   peers_[peerCount_] = UsbPeerFor(programmer);
-  auto* add = reinterpret_cast<decltype(&::zsim_ftd2xx_add_device)>(::dlsym(handle_, "zsim_ftd2xx_add_device"));
-  return add(description, serial, &peers_[peerCount_++]);
+  return ZSIM_FN(zsim_ftd2xx_add_device)(description, serial, &peers_[peerCount_++]);
 }
 
 int FakeFtd2xx::AddSilentDevice(const char* description, const char* serial) {
   if (!handle_) return -1;
-  auto* add = reinterpret_cast<decltype(&::zsim_ftd2xx_add_device)>(::dlsym(handle_, "zsim_ftd2xx_add_device"));
-  return add(description, serial, nullptr);
+  return ZSIM_FN(zsim_ftd2xx_add_device)(description, serial, nullptr);
 }
 
 void FakeFtd2xx::SetOpenable(int index, bool openable) { ZSIM_CALL(zsim_ftd2xx_set_openable, index, openable); }
@@ -90,22 +91,22 @@ void FakeFtd2xx::SetTxStuck(int index, bool stuck) { ZSIM_CALL(zsim_ftd2xx_set_t
 
 bool FakeFtd2xx::IsOpen(int index) {
   if (!handle_) return false;
-  return reinterpret_cast<decltype(&::zsim_ftd2xx_is_open)>(::dlsym(handle_, "zsim_ftd2xx_is_open"))(index) != 0;
+  return ZSIM_FN(zsim_ftd2xx_is_open)(index) != 0;
 }
 
 uint32_t FakeFtd2xx::BadCloses() {
   if (!handle_) return 0;
-  return reinterpret_cast<decltype(&::zsim_ftd2xx_bad_closes)>(::dlsym(handle_, "zsim_ftd2xx_bad_closes"))();
+  return ZSIM_FN(zsim_ftd2xx_bad_closes)();
 }
 
 uint32_t FakeFtd2xx::UnboundedReads() {
   if (!handle_) return 0;
-  return reinterpret_cast<decltype(&::zsim_ftd2xx_unbounded_reads)>(::dlsym(handle_, "zsim_ftd2xx_unbounded_reads"))();
+  return ZSIM_FN(zsim_ftd2xx_unbounded_reads)();
 }
 
 uint32_t FakeFtd2xx::Calls(const char* name) {
   if (!handle_) return 0;
-  return reinterpret_cast<decltype(&::zsim_ftd2xx_calls)>(::dlsym(handle_, "zsim_ftd2xx_calls"))(name);
+  return ZSIM_FN(zsim_ftd2xx_calls)(name);
 }
 
 }  // namespace sim::programmer

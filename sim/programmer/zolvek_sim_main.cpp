@@ -3,7 +3,6 @@
 // Prints the slave's path on one line and serves the programmer there until
 // SIGTERM or SIGINT (exit 0) or an error (exit 1).
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -141,11 +140,7 @@ int main(int argc, char** argv) {
   if (!log.Open("zolvek-sim", logPath)) return 1;
   std::atomic<bool>& stop = sim::StopOnSignals();
 
-  const auto origin = std::chrono::steady_clock::now();
-  sim::programmer::Programmer programmer(config, [origin] {
-    return static_cast<sim::programmer::Micros>(
-        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - origin).count());
-  });
+  sim::programmer::Programmer programmer(config, sim::programmer::Programmer::SteadyTime());
   for (const auto& f : faults) programmer.AddFault(f);
   if (log.IsOpen()) {
     programmer.Log().SetSink(
