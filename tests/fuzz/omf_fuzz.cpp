@@ -6,8 +6,6 @@
 //
 // The reader's image is an allocation of exactly 64 KB, so a write past it is
 // a heap overflow the address sanitizer reports.
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,29 +14,9 @@
 #include <vector>
 
 #include "ide/image/omf_decoder.h"
+#include "tests/fuzz/scratch_files.h"
 
 namespace {
-
-// One scratch file per process, removed at exit.
-class ScratchFile {
-public:
-  ScratchFile() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/omf_fuzz_XXXXXX";
-    int fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-      std::perror("mkstemp");
-      std::abort();
-    }
-    ::close(fd);
-    path_ = pattern;
-  }
-  ~ScratchFile() { std::remove(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
-private:
-  std::string path_;
-};
 
 void Check(bool ok, const char* what) {
   if (ok) return;
@@ -210,13 +188,9 @@ void Compare(vx930::DecodeOmf& omf, const Program& expected) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static ScratchFile scratch;
-  {
-    std::ofstream out(scratch.path(), std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    if (!out) std::abort();
-  }
-  std::ifstream in(scratch.path(), std::ios::binary);
+  static const std::string path = vx930::fuzz::ScratchFolder("vx930-omf-fuzz") + "/PROG.OMF";
+  vx930::fuzz::WriteFile(path, data, size);
+  std::ifstream in(path, std::ios::binary);
   vx930::DecodeOmf omf;
   const bool ok = omf.ReadOmf(in);
   const Program expected = SecondReading(data, size);

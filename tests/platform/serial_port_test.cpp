@@ -3,7 +3,6 @@
 #include "platform/serial_port.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -20,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/pty_io.h"
 #include "tests/support/scoped_env.h"
 
 namespace {
@@ -47,17 +47,7 @@ public:
   }
   // Reads from the master until n bytes came or timeoutMs passed.
   std::vector<uint8_t> Receive(std::size_t n, int timeoutMs = 2000) {
-    std::vector<uint8_t> got;
-    const auto start = Clock::now();
-    while (got.size() < n && MsSince(start) < timeoutMs) {
-      pollfd p{master_, POLLIN, 0};
-      if (::poll(&p, 1, 50) <= 0) continue;
-      uint8_t buf[512];
-      const ssize_t r = ::read(master_, buf, std::min(sizeof buf, n - got.size()));
-      if (r <= 0) break;
-      got.insert(got.end(), buf, buf + r);
-    }
-    return got;
+    return vx930::testing::ReadFor(master_, n, timeoutMs);
   }
   void CloseMaster() {
     if (master_ >= 0) ::close(master_);

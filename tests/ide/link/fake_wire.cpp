@@ -1,21 +1,10 @@
 #include "tests/ide/link/fake_wire.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "ide/link/ice_frame.h"
 
 namespace vx930::testing {
-
-std::string Hex(const Bytes& bytes) {
-  std::string s;
-  char buf[4];
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", bytes[i]);
-    s += buf;
-  }
-  return s;
-}
 
 Bytes WithChecksum(Bytes bytes) {
   bytes.push_back(FrameChecksum(bytes));

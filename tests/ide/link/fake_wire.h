@@ -20,13 +20,12 @@
 #include "ide/link/com_port.h"
 #include "platform/byte_link.h"
 #include "platform/clock.h"
+#include "tests/support/hex_bytes.h"
 
 namespace vx930::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-// "00 00 00 05 FB"
-std::string Hex(const Bytes& bytes);
 // The bytes with their checksum appended.
 Bytes WithChecksum(Bytes bytes);
 // [R0 R1 R2 Code Chk]

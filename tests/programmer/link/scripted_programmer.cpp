@@ -1,20 +1,9 @@
 #include "tests/programmer/link/scripted_programmer.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 namespace zolvek::testing {
-
-std::string Hex(const Bytes& bytes) {
-  std::string s;
-  char buf[4];
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", bytes[i]);
-    s += buf;
-  }
-  return s;
-}
 
 ScriptedProgrammer& ScriptedProgrammer::Expect(const Bytes& bytes) {
   for (uint8_t b : bytes) script_.push_back({Step::ExpectByte, b, {}, 0, 0});

@@ -19,11 +19,12 @@
 #include "platform/fake_port_access.h"
 #include "programmer/link/com_transport.h"
 #include "programmer/link/d2xx.h"
+#include "tests/support/hex_bytes.h"
 
 namespace zolvek::testing {
 
 using Bytes = std::vector<uint8_t>;
-std::string Hex(const Bytes& bytes);
+using vx930::testing::Hex;
 
 class ScriptedProgrammer {
 public:

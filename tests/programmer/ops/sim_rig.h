@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,10 +19,12 @@
 #include "programmer/ops/operation_engine.h"
 #include "programmer/ops/ops_state.h"
 #include "tests/programmer/link/sim_link_fixture.h"
+#include "tests/support/hex_bytes.h"
 
 namespace zolvek::testing {
 
 using Bytes = std::vector<uint8_t>;
+using vx930::testing::Hex;
 
 // Draws of the counter field, in order.
 class RecordingCounter final : public CounterField {
@@ -110,15 +111,5 @@ public:
 class SimOps : public ::testing::Test, public SimRig {};
 
 class SimOpsEveryLink : public SimOps, public ::testing::WithParamInterface<int32_t> {};
-
-inline std::string Hex(const Bytes& bytes) {
-  std::string s;
-  char b[4];
-  for (uint8_t v : bytes) {
-    std::snprintf(b, sizeof b, "%02X ", v);
-    s += b;
-  }
-  return s;
-}
 
 }  // namespace zolvek::testing

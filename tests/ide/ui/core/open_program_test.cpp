@@ -3,39 +3,16 @@
 // failed open leaves the loaded program exactly as it was.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 
 #include "tests/ide/ui/core/debugger_fixture.h"
+#include "tests/ide/ui/core/intel_hex.h"
 #include "tests/ide/ui/core/step_program.h"
 
 namespace vx930::testing {
 namespace {
 
 using Names = std::vector<std::string>;
-
-// Intel HEX data records, 16 bytes each.
-std::string IntelHex(uint16_t address, const std::vector<uint8_t>& data) {
-  std::string out;
-  char buf[16];
-  for (size_t at = 0; at < data.size(); at += 16) {
-    const size_t n = std::min<size_t>(16, data.size() - at);
-    const uint16_t a = static_cast<uint16_t>(address + at);
-    uint8_t sum = static_cast<uint8_t>(n + (a >> 8) + (a & 0xFF));
-    std::snprintf(buf, sizeof buf, ":%02X%04X00", static_cast<unsigned>(n), a);
-    out += buf;
-    for (size_t k = 0; k < n; ++k) {
-      std::snprintf(buf, sizeof buf, "%02X", data[at + k]);
-      out += buf;
-      sum = static_cast<uint8_t>(sum + data[at + k]);
-    }
-    std::snprintf(buf, sizeof buf, "%02X\n", static_cast<uint8_t>(0x100 - sum) & 0xFF);
-    out += buf;
-  }
-  return out;
-}
-
-std::string HexFile(const std::string& records) { return records + ":00000001FF\n"; }
 
 class OpenProgramTest : public DebuggerFixture {
 protected:

@@ -3,12 +3,12 @@
 // the board's core counts its timers.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "tests/ide/ui/core/debugger_fixture.h"
+#include "tests/ide/ui/core/intel_hex.h"
 
 namespace vx930::testing {
 namespace {
@@ -21,28 +21,13 @@ const std::vector<uint8_t> kMain = {0x75, 0x89, 0x01, 0x12, 0x00, 0x20, 0x05, 0x
 const std::vector<uint8_t> kDelay = {0x75, 0x8C, 0x00, 0x75, 0x8A, 0x00, 0xD2, 0x8C,
                                      0x30, 0x8D, 0xFD, 0xC2, 0x8D, 0xC2, 0x8C, 0x22};
 
-std::string HexRecord(uint16_t address, const std::vector<uint8_t>& bytes) {
-  std::string line = ":";
-  char field[16];
-  unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
-  std::snprintf(field, sizeof field, "%02X%04X00", static_cast<unsigned>(bytes.size()), address);
-  line += field;
-  for (uint8_t b : bytes) {
-    std::snprintf(field, sizeof field, "%02X", b);
-    line += field;
-    sum += b;
-  }
-  std::snprintf(field, sizeof field, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-  return line + field + "\r\n";
-}
-
 class TimerBoardTest : public DebuggerFixture {
 protected:
   void SetUp() override {
     Connect();
     views_.available = false;
     const std::string path = (dir_ / "TIMER.HEX").string();
-    std::ofstream(path, std::ios::binary) << HexRecord(0x0000, kMain) << HexRecord(0x0020, kDelay) << ":00000001FF\r\n";
+    std::ofstream(path, std::ios::binary) << HexFile(IntelHex(0x0000, kMain) + IntelHex(0x0020, kDelay));
     ASSERT_TRUE(debugger_->OpenHexFile(path));
     board_.LoadCode(0, kMain);
     board_.LoadCode(0x0020, kDelay);
